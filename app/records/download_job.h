@@ -1,0 +1,30 @@
+// The settings and results of one run. The entry point owns the one job and passes it by
+// reference to every later step; everything a run produces lands here.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/dates/serial_date.h"
+#include "app/records/quote_record.h"
+
+namespace pelmo {
+
+struct DownloadJob {
+  CalendarTime start;  // first day of the range
+  CalendarTime end;    // last day of the range
+  Period period = Period::Daily;
+  std::string outputPath;  // empty: derived from the code
+  bool tabSeparated = false;
+  bool adjust = false;
+  bool margin = false;
+  std::string code;  // as sent to the quote service
+  std::string host = "127.0.0.1:8730";  // quote service: [scheme://]host[:port][/prefix]
+  int columnCount = 0;  // value columns of the table
+  QuoteSeries records;
+  std::vector<SplitEvent> splitEvents;
+  std::FILE* errorStream = nullptr;  // note rows are echoed here; null writes nothing
+};
+
+}  // namespace pelmo
