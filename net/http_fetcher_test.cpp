@@ -50,7 +50,11 @@ class PageServer {
             return sink.write(block.data(), block.size());
           });
     });
-    server_.set_logger([this](const httplib::Request&, const httplib::Response&) { ++requests_; });
+    // Counted before the answer goes out, so a finished Fetch has always been counted.
+    server_.set_pre_routing_handler([this](const httplib::Request&, httplib::Response&) {
+      ++requests_;
+      return httplib::Server::HandlerResponse::Unhandled;
+    });
     port_ = server_.bind_to_any_port("127.0.0.1");
     thread_ = std::thread([this] { server_.listen_after_bind(); });
   }
