@@ -27,8 +27,9 @@ bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
 
 // What one attempt learns from the header and body callbacks.
 struct AttemptState {
-  explicit AttemptState(std::size_t limit) : body(limit) {}
+  AttemptState(CURL* curl, std::size_t limit) : curl(curl), body(limit) {}
 
+  CURL* curl;
   int blockStatus = 0;  // status line of the header block being read
   bool blockHasLocation = false;
   int finalStatus = 0;  // set once the headers of the final response are complete
@@ -77,6 +78,14 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
   if (state.finalStatus != 200) {
     // Only a page is worth reading; a wrong count makes libcurl stop the transfer.
     return 0;
+  }
+  curl_off_t length = 0;
+  if (state.body.text().empty() &&
+      curl_easy_getinfo(state.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+      length > 0) {
+    // Room for the announced body and a share of line-feed expansion in one allocation.
+    const auto announced = static_cast<std::size_t>(length);
+    state.body.Reserve(announced + announced / 16);
   }
   const auto status = state.body.Append(std::string_view(data, size * count));
   return status == ReceivedText::Status::Open ? size * count : 0;
@@ -152,7 +161,7 @@ CurlSession::~CurlSession() {
 
 HttpAttempt CurlSession::Get(const std::string& address) {
   CURL* curl = handle_;
-  AttemptState state(maxTextBytes_);
+  AttemptState state(curl, maxTextBytes_);
   curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
   curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &state);

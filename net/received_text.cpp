@@ -13,35 +13,36 @@ ReceivedText::Status ReceivedText::Append(std::string_view chunk) {
   if (zero != std::string_view::npos) {
     chunk = chunk.substr(0, zero);
   }
-  // Size the growth first so the copy below runs without reallocation.
+  // Size the growth first: the limit is checked once and the copy below never reallocates.
   const auto lineFeeds = static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\n'));
   const std::size_t growth = chunk.size() + lineFeeds;
   if (growth > limit_ - text_.size()) {
     status_ = Status::TooLarge;
     text_.clear();
+    text_.shrink_to_fit();
     return status_;
   }
-  const std::size_t oldSize = text_.size();
-  text_.resize(oldSize + growth);
-  char* out = text_.data() + oldSize;
+  text_.reserve(text_.size() + growth);
   const char* in = chunk.data();
   const char* const end = in + chunk.size();
   while (in < end) {
     const auto* lf = static_cast<const char*>(std::memchr(in, '\n', end - in));
-    const char* runEnd = lf != nullptr ? lf : end;
-    std::memcpy(out, in, runEnd - in);
-    out += runEnd - in;
     if (lf == nullptr) {
+      text_.append(in, end);
       break;
     }
-    *out++ = '\r';
-    *out++ = '\n';
+    text_.append(in, lf);
+    text_.append("\r\n", 2);
     in = lf + 1;
   }
   if (zero != std::string_view::npos) {
     status_ = Status::Ended;
   }
   return status_;
+}
+
+void ReceivedText::Reserve(std::size_t expected) {
+  text_.reserve(std::min(expected, limit_));
 }
 
 }  // namespace pelmo

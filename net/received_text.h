@@ -23,6 +23,10 @@ class ReceivedText {
 
   explicit ReceivedText(std::size_t limit) : limit_(limit) {}
 
+  // Makes room for a text of about `expected` bytes (capped at the limit), so that a body
+  // of announced length is stored without growing step by step.
+  void Reserve(std::size_t expected);
+
   // Adds a chunk of the body. Once the status is no longer Open, chunks are ignored.
   Status Append(std::string_view chunk);
 
