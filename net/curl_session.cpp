@@ -149,6 +149,8 @@ CurlSession::CurlSession(const HttpFetchOptions& options)
   // connections keep the count of requests equal to the count of attempts.
   curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
   curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+  // A proxy's answer to CONNECT must not pass for the final response's status.
+  curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &OnHeaderLine);
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnBody);
 }

@@ -1,7 +1,10 @@
-// HttpFetcher against servers that fail: no answer, a cut body, a stalled answer.
+// HttpFetcher against a bare TCP peer: servers that fail (no answer, a cut body, a stalled
+// answer), the request as it goes out, and a proxy.
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "net/http_fetcher.h"
@@ -30,7 +33,7 @@ RawTestServer::Handler CloseFirst(int failures) {
   };
 }
 
-TEST(HttpRetryTest, ElevenFailuresThenAPage) {
+TEST(HttpWireTest, ElevenFailuresThenAPage) {
   RawTestServer server(CloseFirst(11));
   HttpFetcher fetcher;
   ASSERT_NE(fetcher.Fetch(server.Url("http", "/t")), nullptr);
@@ -39,7 +42,7 @@ TEST(HttpRetryTest, ElevenFailuresThenAPage) {
   EXPECT_EQ(server.connections(), 12);
 }
 
-TEST(HttpRetryTest, TwelveFailuresGiveNull) {
+TEST(HttpWireTest, TwelveFailuresGiveNull) {
   RawTestServer server(CloseFirst(12));
   HttpFetcher fetcher;
   EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
@@ -51,7 +54,7 @@ TEST(HttpRetryTest, TwelveFailuresGiveNull) {
   EXPECT_EQ(server.connections(), 12);
 }
 
-TEST(HttpRetryTest, AttemptLimitIsASetting) {
+TEST(HttpWireTest, AttemptLimitIsASetting) {
   RawTestServer server(CloseFirst(100));
   HttpFetchOptions options;
   options.maxAttempts = 3;
@@ -60,7 +63,7 @@ TEST(HttpRetryTest, AttemptLimitIsASetting) {
   EXPECT_EQ(server.connections(), 3);
 }
 
-TEST(HttpRetryTest, RefusedConnectionIsRetriedAndReported) {
+TEST(HttpWireTest, RefusedConnectionIsRetriedAndReported) {
   int port;
   {
     RawTestServer closed(CloseFirst(0));
@@ -73,7 +76,7 @@ TEST(HttpRetryTest, RefusedConnectionIsRetriedAndReported) {
   EXPECT_EQ(fetcher.Attempts(), 12);
 }
 
-TEST(HttpRetryTest, ServerThatNeverAnswersTimesOut) {
+TEST(HttpWireTest, ServerThatNeverAnswersTimesOut) {
   RawTestServer server([](int, int) { return After::KeepOpen; });
   HttpFetchOptions options;
   options.stallTimeout = std::chrono::seconds(1);
@@ -89,7 +92,7 @@ TEST(HttpRetryTest, ServerThatNeverAnswersTimesOut) {
 }
 
 // Once the status is in, a broken body is not worth another request.
-TEST(HttpRetryTest, BodyCutShortGivesNullWithoutRetry) {
+TEST(HttpWireTest, BodyCutShortGivesNullWithoutRetry) {
   RawTestServer server([](int fd, int) {
     net_test::ReadRequestHead(fd);
     net_test::SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly this");
@@ -103,7 +106,7 @@ TEST(HttpRetryTest, BodyCutShortGivesNullWithoutRetry) {
   EXPECT_EQ(server.connections(), 1);
 }
 
-TEST(HttpRetryTest, StalledBodyTimesOutWithoutRetry) {
+TEST(HttpWireTest, StalledBodyTimesOutWithoutRetry) {
   RawTestServer server([](int fd, int) {
     net_test::ReadRequestHead(fd);
     net_test::SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\ns");
@@ -119,7 +122,7 @@ TEST(HttpRetryTest, StalledBodyTimesOutWithoutRetry) {
 }
 
 // The body of an error page is never read, so its loss does not matter.
-TEST(HttpRetryTest, ErrorStatusWithCutBodyStillCounts) {
+TEST(HttpWireTest, ErrorStatusWithCutBodyStillCounts) {
   RawTestServer server([](int fd, int) {
     net_test::ReadRequestHead(fd);
     net_test::SendAll(fd, "HTTP/1.1 503 Busy\r\nContent-Length: 100\r\n\r\nsorr");
@@ -133,7 +136,7 @@ TEST(HttpRetryTest, ErrorStatusWithCutBodyStillCounts) {
   EXPECT_EQ(server.connections(), 1);
 }
 
-TEST(HttpRetryTest, RequestIsAPlainGet) {
+TEST(HttpWireTest, RequestIsAPlainGet) {
   RawTestServer* self = nullptr;
   RawTestServer server([&self](int fd, int) {
     self->Remember(net_test::ReadRequestHead(fd));
@@ -153,8 +156,47 @@ TEST(HttpRetryTest, RequestIsAPlainGet) {
   EXPECT_EQ(requests[0], expected);
 }
 
+// Sets an environment variable for the lifetime of the object.
+class ScopedEnv {
+ public:
+  ScopedEnv(const char* name, const std::string& value) : name_(name) {
+    if (const char* old = std::getenv(name)) {
+      old_ = old;
+    }
+    setenv(name, value.c_str(), 1);
+  }
+  ~ScopedEnv() {
+    if (old_) {
+      setenv(name_, old_->c_str(), 1);
+    } else {
+      unsetenv(name_);
+    }
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
+
+TEST(HttpWireTest, ProxyIsTakenFromTheEnvironment) {
+  RawTestServer* self = nullptr;
+  RawTestServer proxy([&self](int fd, int) {
+    self->Remember(net_test::ReadRequestHead(fd));
+    net_test::SendAll(fd, Response("HTTP/1.1 200 OK", "via proxy"));
+    return After::Close;
+  });
+  self = &proxy;
+  ScopedEnv env("http_proxy", proxy.Url("http", ""));
+  HttpFetcher fetcher;
+  ASSERT_NE(fetcher.Fetch("http://quotes.test/t?a=1"), nullptr);
+  EXPECT_EQ(*fetcher.pageText, "via proxy");
+  const auto requests = proxy.requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_TRUE(requests[0].starts_with("GET http://quotes.test/t?a=1 HTTP/1.1\r\n")) << requests[0];
+}
+
 // https: takes the network path like http:; a peer that hangs up makes every handshake fail.
-TEST(HttpRetryTest, HttpsAddressIsFetchedOverTheNetwork) {
+TEST(HttpWireTest, HttpsAddressIsFetchedOverTheNetwork) {
   RawTestServer server([](int, int) { return After::Close; });
   HttpFetcher fetcher;
   EXPECT_EQ(fetcher.Fetch(server.Url("https", "/t")), nullptr);
