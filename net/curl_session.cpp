@@ -1,0 +1,205 @@
+#include "net/curl_session.h"
+
+#include <curl/curl.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <string_view>
+
+#include "net/received_text.h"
+
+namespace pelmo {
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < prefix.size(); ++i) {
+    const char c = text[i];
+    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    if (lower != prefix[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// What one attempt learns from the header and body callbacks.
+struct AttemptState {
+  AttemptState(CURL* curl, std::size_t limit) : curl(curl), body(limit) {}
+
+  CURL* curl;
+  int blockStatus = 0;  // status line of the header block being read
+  bool blockHasLocation = false;
+  int finalStatus = 0;  // set once the headers of the final response are complete
+  ReceivedText body;
+};
+
+int ParseStatusLine(std::string_view line) {
+  // "HTTP/1.1 200 OK" or "HTTP/2 200"
+  const std::size_t space = line.find(' ');
+  if (space == std::string_view::npos) {
+    return 0;
+  }
+  int status = 0;
+  for (std::size_t i = space + 1; i < line.size() && line[i] >= '0' && line[i] <= '9'; ++i) {
+    status = status * 10 + (line[i] - '0');
+    if (status > 999) {
+      return 0;
+    }
+  }
+  return status;
+}
+
+// libcurl hands over each header line, status lines and the blank line that ends a block
+// included. A block is final unless it is informational (1xx) or a redirect that libcurl
+// is about to follow (3xx with a Location).
+std::size_t OnHeaderLine(char* data, std::size_t size, std::size_t count, void* user) {
+  auto& state = *static_cast<AttemptState*>(user);
+  const std::string_view line(data, size * count);
+  if (line.starts_with("HTTP/")) {
+    state.blockStatus = ParseStatusLine(line);
+    state.blockHasLocation = false;
+  } else if (StartsWithNoCase(line, "location:")) {
+    state.blockHasLocation = true;
+  } else if (line == "\r\n" || line == "\n") {
+    const int status = state.blockStatus;
+    const bool redirect = status >= 300 && status < 400 && state.blockHasLocation;
+    if (status >= 200 && !redirect) {
+      state.finalStatus = status;
+    }
+  }
+  return size * count;
+}
+
+std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
+  auto& state = *static_cast<AttemptState*>(user);
+  if (state.finalStatus != 200) {
+    // Only a page is worth reading; a wrong count makes libcurl stop the transfer.
+    return 0;
+  }
+  curl_off_t length = 0;
+  if (state.body.text().empty() &&
+      curl_easy_getinfo(state.curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+      length > 0) {
+    // Room for the announced body and a share of line-feed expansion in one allocation.
+    const auto announced = static_cast<std::size_t>(length);
+    state.body.Reserve(announced + announced / 16);
+  }
+  const auto status = state.body.Append(std::string_view(data, size * count));
+  return status == ReceivedText::Status::Open ? size * count : 0;
+}
+
+std::string ReasonFor(CURLcode code, long osErrno) {
+  switch (code) {
+    case CURLE_COULDNT_CONNECT:
+      return osErrno == ECONNREFUSED ? "connection refused" : "cannot connect";
+    case CURLE_OPERATION_TIMEDOUT:
+      return "timed out";
+    case CURLE_COULDNT_RESOLVE_HOST:
+      return "cannot resolve host name";
+    case CURLE_COULDNT_RESOLVE_PROXY:
+      return "cannot resolve proxy name";
+    case CURLE_GOT_NOTHING:
+      return "connection closed without a response";
+    case CURLE_RECV_ERROR:
+      return osErrno == ECONNRESET ? "connection reset" : "receive error";
+    case CURLE_SEND_ERROR:
+      return "send error";
+    case CURLE_PARTIAL_FILE:
+      return "body cut short";
+    case CURLE_TOO_MANY_REDIRECTS:
+      return "too many redirects";
+    case CURLE_UNSUPPORTED_PROTOCOL:
+      return "unsupported protocol";
+    case CURLE_URL_MALFORMAT:
+      return "malformed address";
+    case CURLE_WEIRD_SERVER_REPLY:
+      return "malformed response";
+    case CURLE_PEER_FAILED_VERIFICATION:
+      return "server certificate not trusted";
+    case CURLE_SSL_CONNECT_ERROR:
+      return "TLS handshake failed";
+    default:
+      return curl_easy_strerror(code);
+  }
+}
+
+}  // namespace
+
+CurlSession::CurlSession(const HttpFetchOptions& options)
+    : handle_(curl_easy_init()), maxTextBytes_(options.maxTextBytes) {
+  CURL* curl = handle_;
+  if (curl == nullptr) {
+    return;
+  }
+  // Failures to set an option are ignored: each has a workable default.
+  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  curl_easy_setopt(curl, CURLOPT_USERAGENT, options.userAgent.c_str());
+  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS,
+                   static_cast<long>(options.connectTimeout.count()));
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(options.stallTimeout.count()));
+  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, static_cast<long>(options.maxRedirects));
+  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  // A reused connection that turns out dead makes libcurl resend on its own; fresh
+  // connections keep the count of requests equal to the count of attempts.
+  curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
+  curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+  // A proxy's answer to CONNECT must not pass for the final response's status.
+  curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
+  curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &OnHeaderLine);
+  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnBody);
+}
+
+CurlSession::~CurlSession() {
+  if (handle_ != nullptr) {
+    curl_easy_cleanup(handle_);
+  }
+}
+
+HttpAttempt CurlSession::Get(const std::string& address) {
+  CURL* curl = handle_;
+  AttemptState state(curl, maxTextBytes_);
+  curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
+  curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, &state);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &state);
+  const CURLcode code = curl_easy_perform(curl);
+  // The state must not outlive this call in libcurl's hands.
+  curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
+  curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+
+  HttpAttempt attempt;
+  attempt.status = state.finalStatus;
+  if (code == CURLE_OK && attempt.status == 0) {
+    // Headers that never formed a complete final block; take libcurl's own reading.
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    attempt.status = static_cast<int>(status);
+  }
+  const auto bodyStatus = state.body.status();
+  if (code == CURLE_OK || (attempt.status != 0 && attempt.status != 200) ||
+      bodyStatus == ReceivedText::Status::Ended) {
+    // Past the status every outcome but a broken or oversized page is a response.
+    attempt.result = HttpAttempt::Result::Response;
+    attempt.text = state.body.TakeText();
+    return attempt;
+  }
+  if (bodyStatus == ReceivedText::Status::TooLarge) {
+    attempt.result = HttpAttempt::Result::BodyTooLarge;
+    attempt.reason = "page too large";
+    return attempt;
+  }
+  long osErrno = 0;
+  curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osErrno);
+  attempt.result =
+      attempt.status == 200 ? HttpAttempt::Result::BodyFailed : HttpAttempt::Result::RequestFailed;
+  attempt.reason = ReasonFor(code, osErrno);
+  return attempt;
+}
+
+}  // namespace pelmo

@@ -1,0 +1,260 @@
+// HttpFetcher against a real HTTP server on 127.0.0.1.
+#include "net/http_fetcher.h"
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace pelmo {
+namespace {
+
+constexpr std::size_t kHugeBody = (std::size_t{64} << 20) + 1;
+
+class PageServer {
+ public:
+  PageServer() {
+    server_.Get("/text", [](const httplib::Request& request, httplib::Response& response) {
+      response.set_content(request.get_param_value("body"), "text/html");
+    });
+    server_.Get("/zero", [](const httplib::Request&, httplib::Response& response) {
+      response.set_content(std::string("ab\nc\0d\ne", 8), "text/html");
+    });
+    server_.Get("/missing", [](const httplib::Request&, httplib::Response& response) {
+      response.status = 404;
+      response.set_content("no such page\n", "text/html");
+    });
+    server_.Get(R"(/hop/(\d+))", [](const httplib::Request& request, httplib::Response& response) {
+      const int left = std::stoi(request.matches[1]);
+      if (left == 0) {
+        response.set_content("arrived", "text/html");
+      } else {
+        response.set_redirect("/hop/" + std::to_string(left - 1));
+      }
+    });
+    server_.Get("/to-missing", [](const httplib::Request&, httplib::Response& response) {
+      response.set_redirect("/missing");
+    });
+    server_.Get("/agent", [](const httplib::Request& request, httplib::Response& response) {
+      response.set_content(request.get_header_value("User-Agent"), "text/plain");
+    });
+    server_.Get("/huge", [](const httplib::Request&, httplib::Response& response) {
+      response.set_content_provider(
+          kHugeBody, "text/html",
+          [](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+            const std::string block(std::min<std::size_t>(length, 1 << 16), 'x');
+            (void)offset;
+            return sink.write(block.data(), block.size());
+          });
+    });
+    // Counted before the answer goes out, so a finished Fetch has always been counted.
+    server_.set_pre_routing_handler([this](const httplib::Request&, httplib::Response&) {
+      ++requests_;
+      return httplib::Server::HandlerResponse::Unhandled;
+    });
+    port_ = server_.bind_to_any_port("127.0.0.1");
+    thread_ = std::thread([this] { server_.listen_after_bind(); });
+  }
+
+  ~PageServer() {
+    // stop() is ignored until the accept loop runs.
+    while (!server_.is_running()) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    server_.stop();
+    thread_.join();
+  }
+
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+  }
+  int requests() const { return requests_; }
+
+ private:
+  httplib::Server server_;
+  int port_ = 0;
+  std::atomic<int> requests_{0};
+  std::thread thread_;
+};
+
+std::string TextUrl(const PageServer& server, const std::string& body) {
+  return server.Url("/text?body=" + httplib::detail::encode_query_param(body));
+}
+
+TEST(HttpFetcherTest, PageWithLineFeedsIsExpanded) {
+  PageServer server;
+  HttpFetcher fetcher;
+  const std::string* text = fetcher.Fetch(TextUrl(server, "a\nb"));
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text, &*fetcher.pageText);
+  EXPECT_EQ(*fetcher.pageText, "a\r\nb");
+  EXPECT_EQ(*fetcher.rawText, "a\r\nb");
+  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::Page);
+  EXPECT_EQ(fetcher.HttpStatus(), 200);
+  EXPECT_EQ(fetcher.Attempts(), 1);
+  EXPECT_EQ(fetcher.FailureReason(), "");
+}
+
+TEST(HttpFetcherTest, CrLfBecomesCrCrLf) {
+  PageServer server;
+  HttpFetcher fetcher;
+  ASSERT_NE(fetcher.Fetch(TextUrl(server, "a\r\nb")), nullptr);
+  EXPECT_EQ(*fetcher.pageText, "a\r\r\nb");
+}
+
+TEST(HttpFetcherTest, BodyIsConvertedFromEucJp) {
+  PageServer server;
+  HttpFetcher fetcher;
+  ASSERT_NE(fetcher.Fetch(TextUrl(server, "\xC6\xFC\n\x8E\xB1")), nullptr);
+  EXPECT_EQ(*fetcher.rawText, "\xC6\xFC\r\n\x8E\xB1");
+  EXPECT_EQ(*fetcher.pageText, "\x93\xFA\r\n\xB1");
+}
+
+TEST(HttpFetcherTest, InvalidEucJpCutsOnlyThePageText) {
+  PageServer server;
+  HttpFetcher fetcher;
+  ASSERT_NE(fetcher.Fetch(TextUrl(server,
+                                  "ab\x85"
+                                  "cd")),
+            nullptr);
+  EXPECT_EQ(*fetcher.rawText,
+            "ab\x85"
+            "cd");
+  EXPECT_EQ(*fetcher.pageText, "ab");
+  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::Page);
+}
+
+TEST(HttpFetcherTest, ZeroByteEndsTheText) {
+  PageServer server;
+  HttpFetcher fetcher;
+  ASSERT_NE(fetcher.Fetch(server.Url("/zero")), nullptr);
+  EXPECT_EQ(*fetcher.rawText, "ab\r\nc");
+  EXPECT_EQ(*fetcher.pageText, "ab\r\nc");
+}
+
+TEST(HttpFetcherTest, EmptyPageIsAPage) {
+  PageServer server;
+  HttpFetcher fetcher;
+  ASSERT_NE(fetcher.Fetch(TextUrl(server, "")), nullptr);
+  EXPECT_EQ(*fetcher.pageText, "");
+  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::Page);
+}
+
+TEST(HttpFetcherTest, StatusOtherThan200GivesEmptyTexts) {
+  PageServer server;
+  HttpFetcher fetcher;
+  const std::string* text = fetcher.Fetch(server.Url("/missing"));
+  ASSERT_NE(text, nullptr);
+  ASSERT_TRUE(fetcher.rawText.has_value());
+  EXPECT_EQ(*fetcher.pageText, "");
+  EXPECT_EQ(*fetcher.rawText, "");
+  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::StatusNotOk);
+  EXPECT_EQ(fetcher.HttpStatus(), 404);
+  EXPECT_EQ(fetcher.FailureReason(), "HTTP status 404");
+  EXPECT_EQ(fetcher.Attempts(), 1);
+}
+
+TEST(HttpFetcherTest, RedirectsAreFollowedUpToTen) {
+  PageServer server;
+  HttpFetcher fetcher;
+  ASSERT_NE(fetcher.Fetch(server.Url("/hop/10")), nullptr);
+  EXPECT_EQ(*fetcher.pageText, "arrived");
+  EXPECT_EQ(server.requests(), 11);
+}
+
+TEST(HttpFetcherTest, EleventhRedirectFailsEveryAttempt) {
+  PageServer server;
+  HttpFetcher fetcher;
+  EXPECT_EQ(fetcher.Fetch(server.Url("/hop/11")), nullptr);
+  EXPECT_FALSE(fetcher.pageText.has_value());
+  EXPECT_FALSE(fetcher.rawText.has_value());
+  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::RequestFailed);
+  EXPECT_EQ(fetcher.FailureReason(), "too many redirects");
+  EXPECT_EQ(fetcher.Attempts(), 12);
+  EXPECT_EQ(server.requests(), 12 * 11);
+}
+
+TEST(HttpFetcherTest, StatusIsTheFinalResponses) {
+  PageServer server;
+  HttpFetcher fetcher;
+  ASSERT_NE(fetcher.Fetch(server.Url("/to-missing")), nullptr);
+  EXPECT_EQ(*fetcher.pageText, "");
+  EXPECT_EQ(fetcher.HttpStatus(), 404);
+}
+
+TEST(HttpFetcherTest, UserAgentIsTheExecutableName) {
+  PageServer server;
+  HttpFetcher fetcher;
+  ASSERT_NE(fetcher.Fetch(server.Url("/agent")), nullptr);
+  EXPECT_EQ(*fetcher.pageText, "pelmo_net_tests");
+
+  HttpFetchOptions options;
+  options.userAgent = "pelmo";
+  HttpFetcher named(options);
+  ASSERT_NE(named.Fetch(server.Url("/agent")), nullptr);
+  EXPECT_EQ(*named.pageText, "pelmo");
+}
+
+TEST(HttpFetcherTest, HeldPageRefusesAnotherFetch) {
+  PageServer server;
+  HttpFetcher fetcher;
+  ASSERT_NE(fetcher.Fetch(TextUrl(server, "first")), nullptr);
+  fetcher.pageText->resize(3);  // edited in place, as the page preparation does
+  EXPECT_EQ(fetcher.Fetch(TextUrl(server, "second")), nullptr);
+  EXPECT_EQ(*fetcher.pageText, "fir");
+  EXPECT_EQ(*fetcher.rawText, "first");
+  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::Refused);
+  EXPECT_EQ(server.requests(), 1);
+
+  fetcher.Clear();
+  EXPECT_FALSE(fetcher.pageText.has_value());
+  EXPECT_FALSE(fetcher.rawText.has_value());
+  ASSERT_NE(fetcher.Fetch(TextUrl(server, "second")), nullptr);
+  EXPECT_EQ(*fetcher.pageText, "second");
+}
+
+TEST(HttpFetcherTest, ClearOnEmptyFetcherDoesNothing) {
+  HttpFetcher fetcher;
+  fetcher.Clear();
+  fetcher.Clear();
+  EXPECT_FALSE(fetcher.pageText.has_value());
+  EXPECT_FALSE(fetcher.rawText.has_value());
+  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::None);
+}
+
+TEST(HttpFetcherTest, PageOverTheLimitIsDropped) {
+  PageServer server;
+  HttpFetchOptions options;
+  options.maxTextBytes = 10;
+  HttpFetcher fetcher(options);
+  ASSERT_NE(fetcher.Fetch(TextUrl(server, "12345678\n")), nullptr);  // 10 after expansion
+  fetcher.Clear();
+  EXPECT_EQ(fetcher.Fetch(TextUrl(server, "123456789\n")), nullptr);
+  EXPECT_FALSE(fetcher.rawText.has_value());
+  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::BodyTooLarge);
+  EXPECT_EQ(fetcher.FailureReason(), "page too large");
+  EXPECT_EQ(fetcher.Attempts(), 1);
+}
+
+TEST(HttpFetcherTest, DefaultLimitIs64MiB) {
+  PageServer server;
+  HttpFetcher fetcher;
+  EXPECT_EQ(fetcher.Fetch(server.Url("/huge")), nullptr);
+  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::BodyTooLarge);
+}
+
+TEST(HttpFetcherTest, CapitalSchemeIsNotFetched) {
+  PageServer server;
+  HttpFetcher fetcher;
+  std::string url = server.Url("/agent");
+  url.replace(0, 4, "HTTP");
+  EXPECT_EQ(fetcher.Fetch(url), nullptr);
+  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::UnsupportedAddress);
+  EXPECT_EQ(server.requests(), 0);
+}
+
+}  // namespace
+}  // namespace pelmo

@@ -1,0 +1,35 @@
+// Settings of one page fetch: time-outs, attempt limit, size cap and the user agent.
+//
+// The defaults are the program's; tests shorten the time-outs and shrink the cap.
+#ifndef PELMO_NET_HTTP_OPTIONS_H_
+#define PELMO_NET_HTTP_OPTIONS_H_
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+namespace pelmo {
+
+// The name of the running executable without directory and extension ("pelmo" for the
+// program), or "pelmo" when it cannot be determined.
+std::string ExecutableName();
+
+struct HttpFetchOptions {
+  // Sent as the User-Agent header.
+  std::string userAgent = ExecutableName();
+  // Limit on name resolution plus connecting, per attempt.
+  std::chrono::milliseconds connectTimeout{15000};
+  // A transfer that receives less than one byte per second over this long fails; this also
+  // bounds the wait for the response after the request was sent. Whole seconds only.
+  std::chrono::seconds stallTimeout{15};
+  // Requests made for one Fetch, the first one included; they follow one another at once.
+  int maxAttempts = 12;
+  // Redirects followed within one request.
+  int maxRedirects = 10;
+  // Largest text kept, counted after line-end expansion; a larger page is not taken.
+  std::size_t maxTextBytes = std::size_t{64} << 20;
+};
+
+}  // namespace pelmo
+
+#endif  // PELMO_NET_HTTP_OPTIONS_H_

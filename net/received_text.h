@@ -1,0 +1,45 @@
+// The text of a response body as it arrives in chunks.
+//
+// Every LF byte is stored as CR LF (so CR LF becomes CR CR LF), the first zero byte ends the
+// text, and the stored text may not grow beyond a limit. Chunk boundaries do not matter:
+// the expansion looks at one byte at a time.
+#ifndef PELMO_NET_RECEIVED_TEXT_H_
+#define PELMO_NET_RECEIVED_TEXT_H_
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace pelmo {
+
+class ReceivedText {
+ public:
+  enum class Status {
+    Open,      // more may follow
+    Ended,     // a zero byte was seen; further chunks are ignored
+    TooLarge,  // the text would have exceeded the limit; it is incomplete and must be dropped
+  };
+
+  explicit ReceivedText(std::size_t limit) : limit_(limit) {}
+
+  // Makes room for a text of about `expected` bytes (capped at the limit), so that a body
+  // of announced length is stored without growing step by step.
+  void Reserve(std::size_t expected);
+
+  // Adds a chunk of the body. Once the status is no longer Open, chunks are ignored.
+  Status Append(std::string_view chunk);
+
+  Status status() const { return status_; }
+  const std::string& text() const { return text_; }
+  std::string TakeText() { return std::move(text_); }
+
+ private:
+  std::size_t limit_;
+  std::string text_;
+  Status status_ = Status::Open;
+};
+
+}  // namespace pelmo
+
+#endif  // PELMO_NET_RECEIVED_TEXT_H_
