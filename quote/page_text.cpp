@@ -17,6 +17,13 @@ std::string MapCase(std::string text, bool upper) {
   return text;
 }
 
+std::string Tag(std::string_view opening, std::string_view name) {
+  std::string tag(opening);
+  tag += name;
+  tag += '>';
+  return tag;
+}
+
 void RemoveBothCases(std::string& text, const std::string& pattern) {
   text = RemoveAllMatches(text, MapCase(pattern, false));
   text = RemoveAllMatches(text, MapCase(pattern, true));
@@ -46,8 +53,8 @@ void StripElementTags(std::optional<std::string>& pageText, std::string_view nam
   if (!pageText) {
     return;
   }
-  RemoveBothCases(*pageText, "<" + std::string(name) + ">");
-  RemoveBothCases(*pageText, "</" + std::string(name) + ">");
+  RemoveBothCases(*pageText, Tag("<", name));
+  RemoveBothCases(*pageText, Tag("</", name));
 }
 
 }  // namespace pelmo

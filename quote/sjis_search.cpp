@@ -1,7 +1,5 @@
 #include "quote/sjis_search.h"
 
-#include <vector>
-
 namespace pelmo {
 
 std::size_t SjisFind(std::string_view text, std::string_view pattern, std::size_t from) {
@@ -25,23 +23,25 @@ std::size_t SjisFind(std::string_view text, std::string_view pattern, std::size_
 // per byte rather than recomputed.
 std::string RemoveAllMatches(std::string_view text, std::string_view pattern) {
   std::string out;
-  if (pattern.empty()) {
+  // Most texts hold no match at all; they need no flags.
+  if (SjisFind(text, pattern) == kNotFound) {
     out.assign(text);
     return out;
   }
   out.reserve(text.size());
-  std::vector<bool> startsChar;
+  // One flag per output byte: 1 where a character starts.
+  std::string startsChar;
   startsChar.reserve(text.size());
   const std::size_t length = pattern.size();
   for (const char byte : text) {
     // A byte starts a character unless the previous byte was a lead byte that started one.
-    const bool start = out.empty() || !startsChar.back() ||
+    const bool start = out.empty() || startsChar.back() == 0 ||
                        !IsSjisLeadByte(static_cast<unsigned char>(out.back()));
     out.push_back(byte);
-    startsChar.push_back(start);
-    if (out.size() >= length) {
+    startsChar.push_back(start ? 1 : 0);
+    if (byte == pattern.back() && out.size() >= length) {
       const std::size_t at = out.size() - length;
-      if (startsChar[at] && std::string_view(out).substr(at) == pattern) {
+      if (startsChar[at] != 0 && std::string_view(out).substr(at) == pattern) {
         out.resize(at);
         startsChar.resize(at);
       }

@@ -103,7 +103,7 @@ TEST(RemoveAllMatchesTest, AgreesWithRepeatedSearchOnRandomText) {
 
 TEST(RemoveAllMatchesTest, DeepNestingTakesOnePass) {
   // Each removal joins the next tag; the repeated search would rescan the text every time.
-  const int depth = 200000;
+  const int depth = 100000;
   std::string text;
   for (int i = 0; i < depth; ++i) {
     text += "<sm";
@@ -113,7 +113,7 @@ TEST(RemoveAllMatchesTest, DeepNestingTakesOnePass) {
     text += "all>";
   }
   EXPECT_EQ(RemoveAllMatches(text, "<small>"), "");
-  EXPECT_EQ(RemoveAllMatches(std::string(10'000'000, ','), ","), "");
+  EXPECT_EQ(RemoveAllMatches(std::string(2'000'000, ','), ","), "");
 }
 
 }  // namespace
