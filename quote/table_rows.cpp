@@ -1,8 +1,8 @@
 #include "quote/table_rows.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
-#include <cstring>
 #include <string_view>
 
 #include "quote/cell_number.h"
