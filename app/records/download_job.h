@@ -19,9 +19,9 @@ struct DownloadJob {
   bool tabSeparated = false;
   bool adjust = false;
   bool margin = false;
-  std::string code;  // as sent to the quote service
+  std::string code;                     // as sent to the quote service
   std::string host = "127.0.0.1:8730";  // quote service: [scheme://]host[:port][/prefix]
-  int columnCount = 0;  // value columns of the table
+  int columnCount = 0;                  // value columns of the table
   QuoteSeries records;
   std::vector<SplitEvent> splitEvents;
   std::FILE* errorStream = nullptr;  // note rows are echoed here; null writes nothing

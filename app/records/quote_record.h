@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstddef>
+#include <unordered_map>
 #include <vector>
 
 #include "app/dates/serial_date.h"
@@ -28,6 +29,8 @@ struct SplitEvent {
 //
 // ReplaceByDate removes the first record whose date Equals the new record's date and
 // appends the new one; it does not scan all records, so merging many pages stays linear.
+// Removed records are only marked at first and dropped in one pass later; Records() and
+// MutableRecords() drop them, so read the records after a merge rather than during it.
 class QuoteSeries {
  public:
   void Append(const QuoteRecord& record);
@@ -40,12 +43,32 @@ class QuoteSeries {
   bool empty() const { return size() == 0; }
   // Live records in their current order. Valid until the next change.
   const std::vector<QuoteRecord>& Records() const;
+  // As Records(); the caller may change records, dates included.
   std::vector<QuoteRecord>& MutableRecords();
 
  private:
-  // Fields are the implementer's choice (the records plus an index from date value to
-  // the first live record of that date).
-  std::vector<QuoteRecord> records_;
+  static constexpr std::size_t kNone = static_cast<std::size_t>(-1);
+  // The live records of one date, linked first to last through nextSameDate_.
+  struct Chain {
+    std::size_t first = kNone;
+    std::size_t last = kNone;
+  };
+
+  void Index(std::size_t position);
+  Chain* FindChain(SerialDate date);
+  void RebuildIndex();
+  // Drops removed records; positions move, so the index must be rebuilt.
+  void Compact() const;
+
+  // Records() is const but drops removed records in place, hence mutable.
+  mutable std::vector<QuoteRecord> records_;
+  mutable std::vector<bool> removed_;  // parallel to records_
+  mutable std::size_t removedCount_ = 0;
+  mutable bool indexStale_ = false;
+  std::vector<std::size_t> nextSameDate_;  // parallel to records_ while the index is fresh
+  // Valid dates by value (-0 folded into 0); a NaN value equals nothing and is not kept.
+  std::unordered_map<double, Chain> byValue_;
+  Chain nullDates_;
 };
 
 }  // namespace pelmo

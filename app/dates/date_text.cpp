@@ -1,0 +1,178 @@
+// Parse and Format of serial_date.h: the text forms of a date.
+#include "app/dates/serial_date.h"
+
+#include <cctype>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace pelmo {
+namespace {
+
+// Reads a date text left to right; every step either consumes what it expects or
+// reports failure, leaving the text for the caller to reject.
+class DateScanner {
+ public:
+  explicit DateScanner(std::string_view text) : text_(text) {}
+
+  bool AtEnd() const { return pos_ == text_.size(); }
+
+  // Skips white space in the "C" sense; says whether there was any.
+  bool SkipSpace() {
+    const std::size_t before = pos_;
+    while (!AtEnd() && std::isspace(static_cast<unsigned char>(text_[pos_]))) {
+      ++pos_;
+    }
+    return pos_ != before;
+  }
+
+  bool Consume(char c) {
+    if (AtEnd() || text_[pos_] != c) {
+      return false;
+    }
+    ++pos_;
+    return true;
+  }
+
+  // Reads `minCount` to `maxCount` decimal digits.
+  std::optional<int> Number(std::size_t minCount, std::size_t maxCount) {
+    int value = 0;
+    std::size_t count = 0;
+    while (count < maxCount && !AtEnd() && std::isdigit(static_cast<unsigned char>(text_[pos_]))) {
+      value = value * 10 + (text_[pos_] - '0');
+      ++pos_;
+      ++count;
+    }
+    // More digits than allowed means a different form, not a shorter number.
+    if (count < minCount || (!AtEnd() && std::isdigit(static_cast<unsigned char>(text_[pos_])))) {
+      return std::nullopt;
+    }
+    return value;
+  }
+
+  char Peek() const { return AtEnd() ? '\0' : text_[pos_]; }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+};
+
+struct DateFields {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  int hour = 0;
+  int minute = 0;
+  int second = 0;
+};
+
+bool ScanDate(DateScanner& scanner, DateFields& fields) {
+  const auto year = scanner.Number(1, 4);
+  const char separator = scanner.Peek();
+  if (!year || (separator != '/' && separator != '-') || !scanner.Consume(separator)) {
+    return false;
+  }
+  const auto month = scanner.Number(1, 2);
+  if (!month || !scanner.Consume(separator)) {
+    return false;
+  }
+  const auto day = scanner.Number(1, 2);
+  if (!day) {
+    return false;
+  }
+  fields.year = *year;
+  fields.month = *month;
+  fields.day = *day;
+  return true;
+}
+
+bool ScanTime(DateScanner& scanner, DateFields& fields) {
+  const auto hour = scanner.Number(1, 2);
+  if (!hour || !scanner.Consume(':')) {
+    return false;
+  }
+  const auto minute = scanner.Number(2, 2);
+  if (!minute) {
+    return false;
+  }
+  fields.hour = *hour;
+  fields.minute = *minute;
+  if (scanner.Consume(':')) {
+    const auto second = scanner.Number(2, 2);
+    if (!second) {
+      return false;
+    }
+    fields.second = *second;
+  }
+  return true;
+}
+
+std::tm ToTm(const CalendarTime& time) {
+  std::tm tm{};
+  tm.tm_year = time.year - 1900;
+  tm.tm_mon = time.month - 1;
+  tm.tm_mday = time.day;
+  tm.tm_hour = time.hour;
+  tm.tm_min = time.minute;
+  tm.tm_sec = time.second;
+  tm.tm_wday = time.dayOfWeek;
+  const SerialDate newYear = FromCalendar(time.year, 1, 1);
+  const SerialDate midnight = FromCalendar(time.year, time.month, time.day);
+  tm.tm_yday = WholeDays(DaysBetween(midnight, newYear));
+  tm.tm_isdst = -1;
+  return tm;
+}
+
+}  // namespace
+
+SerialDate Parse(std::string_view text, bool dateOnly) {
+  DateScanner scanner(text);
+  DateFields fields;
+  scanner.SkipSpace();
+  if (!ScanDate(scanner, fields)) {
+    return SerialDate::Invalid();
+  }
+  // A time of day must stand apart from the date.
+  if (scanner.SkipSpace() && !scanner.AtEnd()) {
+    if (!ScanTime(scanner, fields)) {
+      return SerialDate::Invalid();
+    }
+    scanner.SkipSpace();
+  }
+  if (!scanner.AtEnd()) {
+    return SerialDate::Invalid();
+  }
+  // The time is checked even when it is dropped: 2002/04/01 25:00 is not a date.
+  const SerialDate date = FromCalendar(fields.year, fields.month, fields.day, fields.hour,
+                                       fields.minute, fields.second);
+  // FromCalendar reads month 0 as December before; a text never means that.
+  if (!date.IsValid() || fields.month == 0) {
+    return SerialDate::Invalid();
+  }
+  return dateOnly ? FromCalendar(fields.year, fields.month, fields.day) : date;
+}
+
+std::string Format(SerialDate date, const char* pattern) {
+  if (date.status == DateStatus::Null) {
+    return "";
+  }
+  const auto time = ToCalendar(date);
+  if (!time) {
+    return "Invalid DateTime";
+  }
+  const std::tm tm = ToTm(*time);
+  // strftime gives 0 both for "too small" and for an empty result; grow a few times and
+  // then accept the empty text.
+  for (std::size_t size = 64; size <= 64 * 1024; size *= 4) {
+    std::vector<char> buffer(size);
+    const std::size_t length = std::strftime(buffer.data(), buffer.size(), pattern, &tm);
+    if (length > 0) {
+      return std::string(buffer.data(), length);
+    }
+  }
+  return "";
+}
+
+}  // namespace pelmo

@@ -1,0 +1,148 @@
+#include "app/records/quote_record.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <random>
+#include <vector>
+
+namespace pelmo {
+namespace {
+
+SerialDate Day(double value) {
+  return {value, DateStatus::Valid};
+}
+
+// The record's date and first value tell the cases apart.
+QuoteRecord Row(SerialDate date, float tag) {
+  QuoteRecord record;
+  record.date = date;
+  record.values[0] = tag;
+  return record;
+}
+
+std::vector<float> Tags(const QuoteSeries& series) {
+  std::vector<float> tags;
+  for (const QuoteRecord& record : series.Records()) {
+    tags.push_back(record.values[0]);
+  }
+  return tags;
+}
+
+TEST(QuoteSeriesReplace, RemovesTheFirstEqualDateAndAppends) {
+  QuoteSeries series;
+  series.Append(Row(Day(10), 1));
+  series.Append(Row(Day(11), 2));
+  series.Append(Row(Day(12), 3));
+  series.ReplaceByDate(Row(Day(11), 4));
+  EXPECT_EQ(Tags(series), (std::vector<float>{1, 3, 4}));
+  series.ReplaceByDate(Row(Day(13), 5));
+  EXPECT_EQ(Tags(series), (std::vector<float>{1, 3, 4, 5}));
+  EXPECT_EQ(series.size(), 4u);
+}
+
+TEST(QuoteSeriesReplace, OnlyTheFirstOfTwoEqualDatesGoes) {
+  QuoteSeries series;
+  series.Append(Row(Day(10), 1));
+  series.Append(Row(Day(10), 2));
+  series.ReplaceByDate(Row(Day(10), 3));
+  EXPECT_EQ(Tags(series), (std::vector<float>{2, 3}));
+  // The next row of that date replaces the older survivor, not the page row.
+  series.ReplaceByDate(Row(Day(10), 4));
+  EXPECT_EQ(Tags(series), (std::vector<float>{3, 4}));
+}
+
+TEST(QuoteSeriesReplace, DateStatusesFollowEquals) {
+  QuoteSeries series;
+  series.Append(Row(SerialDate::Invalid(), 1));
+  series.Append(Row(SerialDate::Null(), 2));
+  series.Append(Row(Day(0.0), 3));
+  series.ReplaceByDate(Row(SerialDate::Invalid(), 4));  // two invalid dates never match
+  series.ReplaceByDate(Row(SerialDate::Null(), 5));
+  series.ReplaceByDate(Row(Day(-0.0), 6));
+  series.ReplaceByDate(Row(Day(std::nan("")), 7));
+  series.ReplaceByDate(Row(Day(std::nan("")), 8));
+  EXPECT_EQ(Tags(series), (std::vector<float>{1, 4, 5, 6, 7, 8}));
+}
+
+TEST(QuoteSeriesReplace, ReadingBetweenReplacementsKeepsTheIndexRight) {
+  QuoteSeries series;
+  series.Append(Row(Day(1), 1));
+  series.Append(Row(Day(2), 2));
+  series.Append(Row(Day(1), 3));
+  series.ReplaceByDate(Row(Day(1), 4));
+  ASSERT_EQ(Tags(series), (std::vector<float>{2, 3, 4}));
+  series.ReplaceByDate(Row(Day(1), 5));
+  EXPECT_EQ(Tags(series), (std::vector<float>{2, 4, 5}));
+  series.MutableRecords()[0].date = Day(1);
+  series.ReplaceByDate(Row(Day(1), 6));
+  EXPECT_EQ(Tags(series), (std::vector<float>{4, 5, 6}));
+}
+
+// Many replacements over a small pool of dates, through several compactions, against a
+// plain scan of a vector.
+TEST(QuoteSeriesReplace, LongMergeMatchesALinearScan) {
+  std::mt19937 random(7);
+  QuoteSeries series;
+  std::vector<QuoteRecord> expected;
+  for (int i = 0; i < 20000; ++i) {
+    const int pick = static_cast<int>(random() % 60);
+    const SerialDate date = pick == 0   ? SerialDate::Null()
+                            : pick == 1 ? SerialDate::Invalid()
+                                        : Day(pick);
+    const QuoteRecord record = Row(date, static_cast<float>(i));
+    if (random() % 4 == 0) {
+      series.Append(record);
+    } else {
+      series.ReplaceByDate(record);
+      const auto same = std::find_if(expected.begin(), expected.end(),
+                                     [&](const QuoteRecord& r) { return Equals(r.date, date); });
+      if (same != expected.end()) {
+        expected.erase(same);
+      }
+    }
+    expected.push_back(record);
+    if (i == 9000) {
+      series.SortByDate();
+      std::stable_sort(expected.begin(), expected.end(), [](const auto& a, const auto& b) {
+        const bool av = a.date.IsValid(), bv = b.date.IsValid();
+        return av != bv ? av : av && a.date.value < b.date.value;
+      });
+    }
+  }
+  ASSERT_EQ(series.size(), expected.size());
+  std::vector<float> expectedTags;
+  for (const QuoteRecord& record : expected) {
+    expectedTags.push_back(record.values[0]);
+  }
+  EXPECT_EQ(Tags(series), expectedTags);
+}
+
+TEST(QuoteSeriesSort, ValidDatesFirstThenTheRestInOrder) {
+  QuoteSeries series;
+  series.Append(Row(SerialDate::Invalid(), 1));
+  series.Append(Row(Day(5), 2));
+  series.Append(Row(SerialDate::Null(), 3));
+  series.Append(Row(Day(-1.75), 4));  // 29 Dec 1899 18:00
+  series.Append(Row(Day(5), 5));
+  series.Append(Row(Day(-1.25), 6));  // 29 Dec 1899 06:00
+  series.Append(Row(Day(std::nan("")), 7));
+  series.Append(Row(SerialDate::Invalid(), 8));
+  series.Append(Row(Day(-2.0), 9));
+  series.SortByDate();
+  EXPECT_EQ(Tags(series), (std::vector<float>{9, 6, 4, 2, 5, 1, 3, 7, 8}));
+}
+
+TEST(QuoteSeriesSort, ReplacementAfterSortingFindsTheFirstInTheNewOrder) {
+  QuoteSeries series;
+  series.Append(Row(Day(9), 1));
+  series.Append(Row(Day(3), 2));
+  series.Append(Row(Day(3), 3));
+  series.SortByDate();
+  series.ReplaceByDate(Row(Day(3), 4));
+  EXPECT_EQ(Tags(series), (std::vector<float>{3, 1, 4}));
+}
+
+}  // namespace
+}  // namespace pelmo

@@ -1,0 +1,78 @@
+#include "quote/cell_number.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <string>
+
+namespace pelmo {
+namespace {
+
+TEST(IntegerValueTest, ReadsLeadingNumberOnly) {
+  EXPECT_EQ(IntegerValue("2007"), 2007);
+  EXPECT_EQ(IntegerValue(" \t\n-12x"), -12);
+  EXPECT_EQ(IntegerValue("+7"), 7);
+  EXPECT_EQ(IntegerValue("x12"), 0);
+  EXPECT_EQ(IntegerValue(""), 0);
+  EXPECT_EQ(IntegerValue("- 5"), 0);
+  EXPECT_EQ(IntegerValue("1.9"), 1);
+}
+
+TEST(IntegerValueTest, StopsAtGivenBytes) {
+  const std::string text = "12345";
+  EXPECT_EQ(IntegerValue(std::string_view(text).substr(0, 2)), 12);
+}
+
+TEST(IntegerValueTest, ClampsHugeNumbers) {
+  EXPECT_EQ(IntegerValue("2147483647"), std::numeric_limits<int>::max());
+  EXPECT_EQ(IntegerValue("2147483648"), std::numeric_limits<int>::max());
+  EXPECT_EQ(IntegerValue("-2147483648"), std::numeric_limits<int>::min());
+  EXPECT_EQ(IntegerValue("-99999999999999999999999"), std::numeric_limits<int>::min());
+  EXPECT_EQ(IntegerValue(std::string(100000, '9')), std::numeric_limits<int>::max());
+}
+
+TEST(DecimalValueTest, ReadsFractionAndExponent) {
+  EXPECT_EQ(DecimalValue("1234"), 1234.0);
+  EXPECT_EQ(DecimalValue(" -1.5e3x"), -1500.0);
+  EXPECT_EQ(DecimalValue(".5"), 0.5);
+  EXPECT_EQ(DecimalValue("5."), 5.0);
+  EXPECT_EQ(DecimalValue("2e"), 2.0);
+  EXPECT_EQ(DecimalValue("2e+"), 2.0);
+  EXPECT_EQ(DecimalValue("1234 "), 1234.0);
+}
+
+TEST(DecimalValueTest, NoDigitsGivesZero) {
+  EXPECT_EQ(DecimalValue(""), 0.0);
+  EXPECT_EQ(DecimalValue("-"), 0.0);
+  EXPECT_EQ(DecimalValue("."), 0.0);
+  EXPECT_EQ(DecimalValue("e5"), 0.0);
+  EXPECT_EQ(DecimalValue("inf"), 0.0);
+  EXPECT_EQ(DecimalValue("nan"), 0.0);
+  // Only the leading zero of a hexadecimal form is a number.
+  EXPECT_EQ(DecimalValue("0x10"), 0.0);
+}
+
+TEST(DecimalValueTest, StopsAtGivenBytes) {
+  const std::string text = "12.75e2";
+  EXPECT_EQ(DecimalValue(std::string_view(text).substr(0, 4)), 12.7);
+}
+
+TEST(DecimalValueTest, HugeNumbers) {
+  EXPECT_EQ(DecimalValue("1e999"), std::numeric_limits<double>::infinity());
+  EXPECT_EQ(DecimalValue("-1e999"), -std::numeric_limits<double>::infinity());
+  EXPECT_EQ(DecimalValue("1e-999"), 0.0);
+  EXPECT_EQ(DecimalValue("1" + std::string(1000000, '0')), std::numeric_limits<double>::infinity());
+}
+
+TEST(NarrowToFloatTest, RoundsAndOverflowsToInfinity) {
+  EXPECT_EQ(NarrowToFloat(123456789.0), 123456792.0f);
+  EXPECT_EQ(NarrowToFloat(std::numeric_limits<float>::max()), std::numeric_limits<float>::max());
+  EXPECT_EQ(NarrowToFloat(0x1.fffffefffffffp+127), std::numeric_limits<float>::max());
+  EXPECT_EQ(NarrowToFloat(0x1.ffffffp+127), std::numeric_limits<float>::infinity());
+  EXPECT_EQ(NarrowToFloat(-1e300), -std::numeric_limits<float>::infinity());
+  EXPECT_TRUE(std::isnan(NarrowToFloat(std::nan(""))));
+}
+
+}  // namespace
+}  // namespace pelmo

@@ -1,0 +1,60 @@
+#include "quote/page_text.h"
+
+#include "quote/sjis_search.h"
+
+namespace pelmo {
+namespace {
+
+// ASCII letters only: the process locale must not change which bytes are removed.
+std::string MapCase(std::string text, bool upper) {
+  for (char& c : text) {
+    if (upper && c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    } else if (!upper && c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return text;
+}
+
+std::string Tag(std::string_view opening, std::string_view name) {
+  std::string tag(opening);
+  tag += name;
+  tag += '>';
+  return tag;
+}
+
+void RemoveBothCases(std::string& text, const std::string& pattern) {
+  text = RemoveAllMatches(text, MapCase(pattern, false));
+  text = RemoveAllMatches(text, MapCase(pattern, true));
+}
+
+}  // namespace
+
+void CutToTable(std::optional<std::string>& pageText) {
+  if (!pageText) {
+    return;
+  }
+  const std::string_view text = *pageText;
+  const std::size_t marker = SjisFind(text, "<!--/tab-->");
+  // The first table after the marker is the page's navigation; the data is the second.
+  const std::size_t first = SjisFind(text, "<table", marker == kNotFound ? 0 : marker + 1);
+  const std::size_t second = first == kNotFound ? kNotFound : SjisFind(text, "<table", first + 1);
+  const std::size_t end = second == kNotFound ? kNotFound : SjisFind(text, "</table>", second);
+  if (end == kNotFound) {
+    pageText->clear();
+    return;
+  }
+  constexpr std::size_t kEndTagLength = 8;
+  *pageText = pageText->substr(second, end + kEndTagLength - second);
+}
+
+void StripElementTags(std::optional<std::string>& pageText, std::string_view name) {
+  if (!pageText) {
+    return;
+  }
+  RemoveBothCases(*pageText, Tag("<", name));
+  RemoveBothCases(*pageText, Tag("</", name));
+}
+
+}  // namespace pelmo

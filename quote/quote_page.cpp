@@ -1,0 +1,46 @@
+#include "quote/quote_page.h"
+
+#include <utility>
+
+#include "quote/page_text.h"
+#include "quote/quote_url.h"
+#include "quote/table_rows.h"
+
+namespace pelmo {
+namespace {
+
+// The root always has `head` followed by `body`, and the prepared text starts with the
+// table, so first child, next sibling, first child leads to it.
+const HtmlNode* FindTable(const HtmlNode& root) {
+  const HtmlNode* node = &root;
+  for (const char step : std::string_view("cbc")) {
+    node = step == 'c' ? node->firstChild : node->nextSibling;
+    if (node == nullptr) {
+      return nullptr;
+    }
+  }
+  return node;
+}
+
+}  // namespace
+
+PageOutcome FetchQuotePage(DownloadJob& job, SerialDate first, SerialDate last, PageSource& source,
+                           const TreeParser& parseTree) {
+  PageResult page = source.Get(BuildQuoteUrl(job, first, last));
+  if (!page.failure.empty() || !page.text) {
+    return {false, page.failure.empty() ? std::string("no page text") : std::move(page.failure)};
+  }
+  CutToTable(page.text);
+  StripElementTags(page.text, "small");
+  if (page.text->empty()) {
+    return {};
+  }
+  parseTree(*page.text, [&job](const HtmlNode& root) {
+    if (const HtmlNode* table = FindTable(root)) {
+      ReadTable(job, table);
+    }
+  });
+  return {};
+}
+
+}  // namespace pelmo

@@ -1,0 +1,250 @@
+#include "quote/table_rows.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+#include "quote/test_markup_util.h"
+
+namespace pelmo {
+namespace {
+
+const std::string kYear = "\x94\x4E";
+const std::string kMonth = "\x8C\x8E";
+const std::string kDay = "\x93\xFA";
+const std::string kSplit = "\x95\xAA\x8A\x84:";
+
+std::string PageDate(int year, int month, int day) {
+  return std::to_string(year) + kYear + std::to_string(month) + kMonth + std::to_string(day) + kDay;
+}
+
+std::string Row(std::initializer_list<std::string> cells) {
+  std::string row = "<tr>";
+  for (const std::string& cell : cells) {
+    row += "<td>" + cell + "</td>";
+  }
+  return row + "</tr>";
+}
+
+const std::string kHeader = Row({"Date", "Open", "High", "Low", "Close", "Volume", "Adj"});
+
+// A job whose note rows land in a temporary file.
+class TableRowsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    stream_.reset(std::tmpfile());
+    ASSERT_NE(stream_, nullptr);
+    job_.errorStream = stream_.get();
+  }
+
+  void ReadPage(const std::string& rows) {
+    test::TestTree tree = test::TestTree::FromMarkup("<table>" + rows + "</table>");
+    ReadTable(job_, tree.Body()->firstChild);
+  }
+
+  std::string Echoed() {
+    std::string text;
+    std::rewind(stream_.get());
+    for (int c; (c = std::fgetc(stream_.get())) != EOF;) {
+      text += static_cast<char>(c);
+    }
+    return text;
+  }
+
+  // The one record of the job; a failure, and a blank record, when there is not exactly one.
+  const QuoteRecord& Only() {
+    static const QuoteRecord kNone;
+    if (job_.records.size() != 1) {
+      ADD_FAILURE() << job_.records.size() << " records";
+      return kNone;
+    }
+    return job_.records.Records().front();
+  }
+
+  struct Closer {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+  };
+  std::unique_ptr<std::FILE, Closer> stream_;
+  DownloadJob job_;
+};
+
+TEST_F(TableRowsTest, DataRowBecomesRecord) {
+  ReadPage(kHeader +
+           Row({PageDate(2007, 1, 5), "1,234", "1,250", "1,200", "1,240", "123,456,789", "1,240"}));
+  const QuoteRecord& record = Only();
+  EXPECT_TRUE(Equals(record.date, FromCalendar(2007, 1, 5)));
+  const std::array<float, 6> expected = {1234, 1250, 1200, 1240, 123456792, 1240};
+  EXPECT_EQ(record.values, expected);
+  EXPECT_EQ(job_.columnCount, 6);
+  EXPECT_EQ(Echoed(), "");
+}
+
+TEST_F(TableRowsTest, FirstRowIsDroppedEvenWhenItLooksLikeData) {
+  ReadPage(Row({PageDate(2007, 1, 4), "1", "2", "3"}) + Row({PageDate(2007, 1, 5), "4", "5"}));
+  EXPECT_TRUE(Equals(Only().date, FromCalendar(2007, 1, 5)));
+  EXPECT_EQ(Only().values[0], 4.0f);
+  EXPECT_EQ(job_.columnCount, 2);
+}
+
+TEST_F(TableRowsTest, SplitNoteIsRecordedAndEchoed) {
+  const std::string note = kSplit + " 1 -> 2";
+  ReadPage(kHeader + Row({PageDate(2007, 1, 5), note}));
+  EXPECT_TRUE(job_.records.empty());
+  ASSERT_EQ(job_.splitEvents.size(), 1u);
+  EXPECT_TRUE(Equals(job_.splitEvents[0].date, FromCalendar(2007, 1, 5)));
+  EXPECT_EQ(job_.splitEvents[0].sharesBefore, 1.0f);
+  EXPECT_EQ(job_.splitEvents[0].sharesAfter, 2.0f);
+  EXPECT_EQ(Echoed(), "2007/01/05," + note + "\r\n");
+}
+
+TEST_F(TableRowsTest, NoteRowsWithoutSplit) {
+  ReadPage(kHeader + Row({"note"}) + "<tr></tr>" + Row({"2007" + kYear, "1 -> 2"}) +
+           Row({PageDate(2007, 1, 5), kSplit + " 1 to 2"}) + Row({"", "x"}));
+  EXPECT_TRUE(job_.splitEvents.empty());
+  EXPECT_TRUE(job_.records.empty());
+  // An empty cell holds no text, so the last row has the one cell "x", read as a date.
+  EXPECT_EQ(Echoed(), "0000/00/01\r\n\r\n2007/00/01,1 -> 2\r\n2007/01/05," + kSplit +
+                          " 1 to 2\r\n0000/00/01\r\n");
+}
+
+TEST_F(TableRowsTest, SplitNumbersAreReadFromOneBytePastTheirLiterals) {
+  // No space after the colon: the first digit is skipped.
+  ReadPage(kHeader + Row({PageDate(2006, 4, 1), kSplit + "10->25"}) +
+           Row({PageDate(2006, 4, 2), "-> 3 " + kSplit + " 4"}));
+  ASSERT_EQ(job_.splitEvents.size(), 2u);
+  EXPECT_EQ(job_.splitEvents[0].sharesBefore, 0.0f);
+  EXPECT_EQ(job_.splitEvents[0].sharesAfter, 5.0f);
+  // The arrow before the literal leaves nothing between them.
+  EXPECT_EQ(job_.splitEvents[1].sharesBefore, 0.0f);
+  EXPECT_EQ(job_.splitEvents[1].sharesAfter, 3.0f);
+}
+
+TEST_F(TableRowsTest, DateCellRule) {
+  const std::string dayOnly = "x1" + kMonth + "5" + kDay;
+  const std::string straddle = "2007\x88" + kYear + "1" + kMonth;
+  ReadPage(kHeader + Row({"2007" + kYear + "1" + kMonth}) + Row({dayOnly}) +
+           Row({"99999999999" + kYear + "1" + kMonth}) + Row({"-5" + kYear}) +
+           Row({" 2007" + kYear + "\n12" + kMonth + "31" + kDay + " (Mon)"}) + Row({straddle}));
+  // Without the year literal the month is read from the second byte on. The 0x88 takes the
+  // year literal's first byte along, so no year is found and the month is "007...".
+  EXPECT_EQ(Echoed(),
+            "2007/01/01\r\n0000/01/05\r\n2147483647/01/01\r\n-0005/00/01\r\n2007/12/31\r\n"
+            "0000/07/01\r\n");
+}
+
+TEST_F(TableRowsTest, MonthlyDateAndInvalidDateRows) {
+  ReadPage(kHeader + Row({"2007" + kYear + "1" + kMonth, "5", "6"}) + Row({"-", "7", "8"}) +
+           Row({"-", "9", "10"}));
+  const auto& records = job_.records.Records();
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_TRUE(Equals(records[0].date, FromCalendar(2007, 1, 1)));
+  // Invalid dates never replace one another.
+  EXPECT_FALSE(records[1].date.IsValid());
+  EXPECT_FALSE(records[2].date.IsValid());
+}
+
+TEST_F(TableRowsTest, CellsComeFromTextNodes) {
+  // An empty td adds no cell; a line break inside a td makes two; a line feed is a space.
+  ReadPage(kHeader + Row({PageDate(2007, 1, 5), "", "1,234\n", "12<br>34", "5"}));
+  const std::array<float, 6> expected = {1234, 12, 34, 5, 0, 0};
+  EXPECT_EQ(Only().values, expected);
+  EXPECT_EQ(job_.columnCount, 4);
+}
+
+TEST_F(TableRowsTest, ColumnCountNeverDropsAndExtraCellsAreDropped) {
+  ReadPage(kHeader + Row({PageDate(2007, 1, 5), "1", "2", "3", "4", "5", "6", "7", "8"}) +
+           Row({PageDate(2007, 1, 8), "1", "2"}));
+  EXPECT_EQ(job_.columnCount, 6);
+  const auto& records = job_.records.Records();
+  ASSERT_EQ(records.size(), 2u);
+  const std::array<float, 6> expected = {1, 2, 3, 4, 5, 6};
+  EXPECT_EQ(records[0].values, expected);
+}
+
+TEST_F(TableRowsTest, LaterPageReplacesSameDate) {
+  ReadPage(kHeader + Row({PageDate(2007, 1, 5), "1", "1"}) + Row({PageDate(2007, 1, 8), "2", "2"}) +
+           Row({PageDate(2007, 1, 9), kSplit + " 1 -> 2"}));
+  ReadPage(kHeader + Row({PageDate(2007, 1, 5), "3", "3"}) +
+           Row({PageDate(2007, 1, 9), kSplit + " 1 -> 2"}));
+  const auto& records = job_.records.Records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_TRUE(Equals(records[0].date, FromCalendar(2007, 1, 8)));
+  EXPECT_TRUE(Equals(records[1].date, FromCalendar(2007, 1, 5)));
+  EXPECT_EQ(records[1].values[0], 3.0f);
+  EXPECT_EQ(job_.splitEvents.size(), 2u);
+}
+
+TEST_F(TableRowsTest, EchoWritesControlBytesAsSpaces) {
+  const std::string cell = std::string(
+                               "a\tb\x01"
+                               "c\x7F"
+                               "d\0e",
+                               9) +
+                           "\x95\xAA";
+  test::TestTree tree = test::TestTree::FromMarkup("<table><tr></tr><tr></tr></table>");
+  HtmlNode* row = tree.Body()->firstChild->firstChild->nextSibling;
+  tree.AddText(row, "note\r");
+  tree.AddText(row, cell);
+  ReadTable(job_, tree.Body()->firstChild);
+  // The text node ends at its NUL.
+  EXPECT_EQ(Echoed(), "0000/00/01,a\tb c d\r\n");
+}
+
+TEST_F(TableRowsTest, NullStreamAndNullNodes) {
+  job_.errorStream = nullptr;
+  test::TestTree tree = test::TestTree::FromMarkup(
+      "<table>" + kHeader + Row({PageDate(2007, 1, 5), kSplit + " 1 -> 2"}) + "<tr></tr></table>");
+  HtmlNode* row = tree.Body()->firstChild->firstChild->nextSibling->nextSibling;
+  tree.AddText(row, PageDate(2007, 1, 8));
+  tree.AddText(row, "1");
+  tree.AddText(row, "")->data = nullptr;  // a null text is an empty cell
+  ReadTable(job_, tree.Body()->firstChild);
+  ReadTable(job_, nullptr);
+  ASSERT_EQ(job_.splitEvents.size(), 1u);
+  const std::array<float, 6> expected = {1, 0, 0, 0, 0, 0};
+  EXPECT_EQ(Only().values, expected);
+  EXPECT_EQ(job_.columnCount, 2);
+  EXPECT_EQ(Echoed(), "");
+}
+
+TEST_F(TableRowsTest, DeepTreeIsReadWithoutRecursion) {
+  test::TestTree tree = test::TestTree::FromMarkup("<table>" + kHeader + "<tr></tr></table>");
+  HtmlNode* row = tree.Body()->firstChild->firstChild->nextSibling;
+  tree.AddText(row, PageDate(2007, 1, 5));
+  HtmlNode* node = tree.AddElement(row, 4);
+  for (int i = 0; i < 200000; ++i) {
+    node = tree.AddElement(node, 4);
+  }
+  tree.AddText(node, "7");
+  tree.AddText(row, "8");
+  ReadTable(job_, tree.Body()->firstChild);
+  EXPECT_EQ(Only().values[0], 7.0f);
+  EXPECT_EQ(Only().values[1], 8.0f);
+}
+
+TEST_F(TableRowsTest, HugePagesStayLinear) {
+  std::string rows = kHeader;
+  const SerialDate first = FromCalendar(1800, 1, 1);
+  const int rowCount = 100000;
+  for (int i = 0; i < rowCount; ++i) {
+    const SerialDate date = AddDays(first, i);
+    rows += Row({PageDate(Year(date), Month(date), Day(date)), "1", std::to_string(i)});
+  }
+  std::string wide = "<tr><td>" + PageDate(2100, 1, 1) + "</td>";
+  for (int i = 0; i < 10000; ++i) {
+    wide += "<td>" + std::to_string(i) + "</td>";
+  }
+  rows += wide + "</tr>" + Row({PageDate(2100, 1, 2), std::string(2'000'000, ',') + "5", "6"});
+  ReadPage(rows);
+  const auto& records = job_.records.Records();
+  ASSERT_EQ(records.size(), rowCount + 2u);
+  EXPECT_EQ(records[rowCount - 1].values[1], static_cast<float>(rowCount - 1));
+  const std::array<float, 6> wideValues = {0, 1, 2, 3, 4, 5};
+  EXPECT_EQ(records[rowCount].values, wideValues);
+  EXPECT_EQ(records[rowCount + 1].values[0], 5.0f);
+}
+
+}  // namespace
+}  // namespace pelmo
