@@ -66,7 +66,7 @@ std::string FolderOf(const std::string& path) {
 // A fresh, empty file in `folder`; its name goes into `name`. Returns the fd or -1.
 int CreateUniqueFile(const std::string& folder, std::string& name) {
   name = folder + ".pelmo-XXXXXX";
-  return ::mkstemp(name.data());
+  return ::mkostemp(name.data(), O_CLOEXEC);
 }
 
 int WriteAll(int fd, std::string_view data) {
