@@ -1,5 +1,7 @@
 #include "app/command_line.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <optional>
 #include <string>
@@ -25,37 +27,33 @@ CommandLineOutcome Usage(int exitCode) {
   return {CommandLineAction::Usage, exitCode};
 }
 
+// The option letters and the flag each one sets.
+struct OptionLetter {
+  char letter;
+  bool ParseState::*flag;
+};
+
+constexpr std::array<OptionLetter, 8> kOptionLetters = {{
+    {'s', &ParseState::startPending},
+    {'e', &ParseState::endPending},
+    {'p', &ParseState::periodPending},
+    {'o', &ParseState::outputPending},
+    {'t', &ParseState::tab},
+    {'a', &ParseState::adjust},
+    {'z', &ParseState::margin},
+    {'h', &ParseState::help},
+}};
+
 // Applies the letters of one option cluster; false on a letter that is not an option.
 bool ApplyOptionLetters(std::string_view letters, ParseState& state) {
   for (const char letter : letters) {
-    switch (letter) {
-      case 's':
-        state.startPending = true;
-        break;
-      case 'e':
-        state.endPending = true;
-        break;
-      case 'p':
-        state.periodPending = true;
-        break;
-      case 'o':
-        state.outputPending = true;
-        break;
-      case 't':
-        state.tab = true;
-        break;
-      case 'a':
-        state.adjust = true;
-        break;
-      case 'z':
-        state.margin = true;
-        break;
-      case 'h':
-        state.help = true;
-        break;
-      default:
-        return false;
+    const auto option =
+        std::find_if(kOptionLetters.begin(), kOptionLetters.end(),
+                     [letter](const OptionLetter& o) { return o.letter == letter; });
+    if (option == kOptionLetters.end()) {
+      return false;
     }
+    state.*(option->flag) = true;
   }
   return true;
 }
