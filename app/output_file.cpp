@@ -141,7 +141,8 @@ int CopyFile(const std::string& source, const std::string& target) {
   }
   FileDescriptor out(
       ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, status.st_mode & 07777));
-  if (out.get() < 0) {
+  // The umask applies at creation; the backup should keep the source's permissions.
+  if (out.get() < 0 || ::fchmod(out.get(), status.st_mode & 07777) != 0) {
     return errno;
   }
   if (const int error = CopyContents(in.get(), out.get())) {

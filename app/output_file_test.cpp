@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <memory>
 
 #include "app/test_support_for_test.h"
 
@@ -127,6 +129,35 @@ TEST_F(OutputFileTest, FileWhereAFolderIsExpected) {
   const FileResult result = WriteOutputFile(job);
   EXPECT_EQ(result.error, ENOTDIR);
   EXPECT_EQ(ReadFileForTest(folder_.Path("plain")), "x");
+}
+
+TEST_F(OutputFileTest, BackupOnAnotherFileSystemIsCopied) {
+  // The output folder is reached through a link into a memory file system, so that the
+  // backup beside the link cannot be a hard link of the output file.
+  std::string shared = "/dev/shm/pelmo-test-XXXXXX";
+  struct stat here {
+  }, there{};
+  if (::mkdtemp(shared.data()) == nullptr) {
+    GTEST_SKIP() << "no /dev/shm";
+  }
+  const std::unique_ptr<std::string, void (*)(std::string*)> removeShared(
+      &shared, [](std::string* path) { fs::remove_all(*path); });
+  ASSERT_EQ(::stat(shared.c_str(), &there), 0);
+  ASSERT_EQ(::stat(folder_.path().c_str(), &here), 0);
+  if (here.st_dev == there.st_dev) {
+    GTEST_SKIP() << "/dev/shm is on the same file system";
+  }
+  fs::create_directory_symlink(shared, folder_.path() / "memory.d");
+  DownloadJob job = Job("memory.d/prices", 1);
+  WriteFileForTest(job.outputPath, "old\r\n");
+  fs::permissions(job.outputPath, fs::perms::owner_read | fs::perms::owner_write);
+  job.records.Append(Record(kMarch13, {1}));
+  ASSERT_TRUE(WriteOutputFile(job).ok());
+  EXPECT_EQ(ReadFileForTest(job.outputPath), "2007/03/13,1\r\n");
+  EXPECT_EQ(ReadFileForTest(folder_.Path("memory.bak")), "old\r\n");
+  EXPECT_EQ(fs::status(folder_.Path("memory.bak")).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"memory.bak", "memory.d"}));
 }
 
 // Runs `body` with the file size limit lowered, so that writing fails as on a full disk.
