@@ -1,7 +1,66 @@
 #include "app/entry.h"
 
-namespace pelmo {
+#include <vector>
 
-int RunPelmo(int, char**) { return 1; }
+#include "app/command_line.h"
+#include "app/download_driver.h"
+#include "app/existing_file.h"
+#include "app/usage_text.h"
+
+namespace pelmo {
+namespace {
+
+// Parses, loads and downloads; the caller has brought up the HTTP library.
+int RunJob(std::span<const std::string_view> args, const EntryContext& context) {
+  DownloadJob job = NewJob(context.now);
+  const CommandLineOutcome outcome = ParseCommandLine(args, job);
+  switch (outcome.action) {
+    case CommandLineAction::Usage:
+      PrintUsage(context.console, context.versionText);
+      return outcome.exitCode;
+    case CommandLineAction::StartDateError:
+      PrintLine(context.console, "error!! start date");
+      return outcome.exitCode;
+    case CommandLineAction::EndDateError:
+      PrintLine(context.console, "error!! end date");
+      return outcome.exitCode;
+    case CommandLineAction::Run:
+      break;
+  }
+  job.errorStream = context.errorStream;
+  LoadExistingFile(job);
+  return context.download ? context.download(job) : 0;
+}
+
+}  // namespace
+
+EntryContext DefaultEntryContext() {
+  EntryContext context;
+  context.now = Now();
+  context.versionText = VersionText("/proc/self/exe");
+  context.download = RunDownload;
+  return context;
+}
+
+int ReportStartupFailure(std::FILE* console) {
+  PrintLine(console, "致命的なエラー : HTTP ライブラリの初期化ができませんでした。");
+  return 1;
+}
+
+int RunPelmo(std::span<const std::string_view> args, const EntryContext& context) {
+  if (context.startHttp && !context.startHttp()) {
+    return ReportStartupFailure(context.console);
+  }
+  const int exitCode = RunJob(args, context);
+  if (context.stopHttp) {
+    context.stopHttp();
+  }
+  return exitCode;
+}
+
+int RunPelmo(int argc, char** argv) {
+  const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+  return RunPelmo(args, DefaultEntryContext());
+}
 
 }  // namespace pelmo

@@ -26,6 +26,7 @@ bool SortsBefore(const QuoteRecord& a, const QuoteRecord& b) {
 }  // namespace
 
 void QuoteSeries::Append(const QuoteRecord& record) {
+  Resync();
   records_.push_back(record);
   removed_.push_back(false);
   if (!indexStale_) {
@@ -34,6 +35,7 @@ void QuoteSeries::Append(const QuoteRecord& record) {
 }
 
 void QuoteSeries::ReplaceByDate(const QuoteRecord& record) {
+  Resync();
   if (indexStale_) {
     RebuildIndex();
   }
@@ -72,6 +74,14 @@ std::vector<QuoteRecord>& QuoteSeries::MutableRecords() {
   Compact();
   indexStale_ = true;
   return records_;
+}
+
+void QuoteSeries::Resync() {
+  // Sizes differ only after MutableRecords(), which left no removed records behind.
+  if (removed_.size() != records_.size()) {
+    removed_.assign(records_.size(), false);
+    indexStale_ = true;
+  }
 }
 
 QuoteSeries::Chain* QuoteSeries::FindChain(SerialDate date) {

@@ -54,6 +54,8 @@ class QuoteSeries {
     std::size_t last = kNone;
   };
 
+  // After MutableRecords() the caller may have added or dropped records.
+  void Resync();
   void Index(std::size_t position);
   Chain* FindChain(SerialDate date);
   void RebuildIndex();

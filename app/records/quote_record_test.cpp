@@ -78,6 +78,20 @@ TEST(QuoteSeriesReplace, ReadingBetweenReplacementsKeepsTheIndexRight) {
   series.MutableRecords()[0].date = Day(1);
   series.ReplaceByDate(Row(Day(1), 6));
   EXPECT_EQ(Tags(series), (std::vector<float>{4, 5, 6}));
+  // Records added and dropped through MutableRecords() count as well.
+  series.MutableRecords().erase(series.MutableRecords().begin());
+  for (int i = 0; i < 200; ++i) {
+    series.MutableRecords().push_back(Row(Day(100 + i), 100.0f + i));
+  }
+  series.ReplaceByDate(Row(Day(299), 7));
+  series.ReplaceByDate(Row(Day(1), 8));
+  EXPECT_EQ(series.size(), 202u);
+  const std::vector<float> tags = Tags(series);
+  ASSERT_EQ(tags.size(), 202u);
+  EXPECT_EQ(tags.front(), 6);
+  EXPECT_EQ(tags[199], 298);
+  EXPECT_EQ(tags[200], 7);
+  EXPECT_EQ(tags.back(), 8);
 }
 
 // Many replacements over a small pool of dates, through several compactions, against a

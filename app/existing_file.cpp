@@ -1,0 +1,99 @@
+#include "app/existing_file.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <memory>
+#include <string>
+
+namespace pelmo {
+namespace {
+
+constexpr std::string_view kSeparators = ",\t";
+constexpr int kMaxValues = 6;
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+
+struct BufferFree {
+  void operator()(char* buffer) const { std::free(buffer); }
+};
+
+bool IsBlank(std::string_view line) {
+  return std::all_of(line.begin(), line.end(),
+                     [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
+}
+
+// The next field after `position`, skipping separators before it; empty at the end.
+std::string_view NextField(std::string_view line, std::size_t& position) {
+  const std::size_t begin = line.find_first_not_of(kSeparators, position);
+  if (begin == std::string_view::npos) {
+    position = line.size();
+    return {};
+  }
+  const std::size_t end = std::min(line.find_first_of(kSeparators, begin), line.size());
+  position = end;
+  return line.substr(begin, end - begin);
+}
+
+float ReadValue(std::string_view field) {
+  const std::string text(field);
+  const double value = std::strtod(text.c_str(), nullptr);
+  // Out of float range the conversion is undefined; saturate as the float would.
+  constexpr double kMax = std::numeric_limits<float>::max();
+  if (value > kMax) {
+    return std::numeric_limits<float>::infinity();
+  }
+  if (value < -kMax) {
+    return -std::numeric_limits<float>::infinity();
+  }
+  return static_cast<float>(value);
+}
+
+}  // namespace
+
+QuoteRecord ParseRecordLine(std::string_view line, int& valueCount) {
+  QuoteRecord record;
+  std::size_t position = 0;
+  record.date = Parse(NextField(line, position), true);
+  valueCount = 0;
+  for (std::string_view field = NextField(line, position);
+       !field.empty() && valueCount < kMaxValues; field = NextField(line, position)) {
+    record.values[valueCount++] = ReadValue(field);
+  }
+  return record;
+}
+
+int LoadExistingFile(DownloadJob& job) {
+  const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(job.outputPath.c_str(), "rb"));
+  if (!file) {
+    return 0;
+  }
+  std::unique_ptr<char, BufferFree> buffer;
+  std::size_t capacity = 0;
+  for (;;) {
+    char* raw = buffer.release();
+    const ssize_t length = ::getline(&raw, &capacity, file.get());
+    buffer.reset(raw);
+    if (length < 0) {
+      break;
+    }
+    std::string line(raw, static_cast<std::size_t>(length));
+    // Read as text: a CR LF line end is a line feed.
+    if (line.ends_with("\r\n")) {
+      line.erase(line.size() - 2, 1);
+    }
+    if (IsBlank(line)) {
+      continue;
+    }
+    int valueCount = 0;
+    job.records.Append(ParseRecordLine(line, valueCount));
+    job.columnCount = std::max(job.columnCount, valueCount);
+  }
+  return 0;
+}
+
+}  // namespace pelmo

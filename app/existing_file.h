@@ -1,0 +1,24 @@
+// The file an earlier run left at the output path, read back into the job's records so
+// that the new rows are merged into it.
+//
+// Each line gives one record: fields are split at commas and tabs alike (runs of
+// separators count as one, leading ones are skipped); the first field is the date, the
+// next six are the values, further fields are ignored. A line that is not a record still
+// gives one, with an invalid date; only lines of nothing but white space are skipped.
+#pragma once
+
+#include <string_view>
+
+#include "app/records/download_job.h"
+
+namespace pelmo {
+
+// One record from one line (its line end may be included). `valueCount` receives the
+// number of value fields the line held, at most six.
+QuoteRecord ParseRecordLine(std::string_view line, int& valueCount);
+
+// Appends the records of the file at job.outputPath, if it can be opened, and raises
+// job.columnCount to the most values on any line. The file is only read. Returns 0.
+int LoadExistingFile(DownloadJob& job);
+
+}  // namespace pelmo

@@ -1,0 +1,235 @@
+#include "app/output_file.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <memory>
+
+#include "app/test_support_for_test.h"
+
+namespace pelmo {
+namespace {
+
+namespace fs = std::filesystem;
+
+QuoteRecord Record(SerialDate date, std::array<float, 6> values) {
+  return {date, values};
+}
+
+const SerialDate kMarch13 = FromCalendar(2007, 3, 13);
+const SerialDate kMarch14 = FromCalendar(2007, 3, 14);
+
+TEST(OutputLine, SampleLineCommaAndTab) {
+  const QuoteRecord record = Record(kMarch13, {1001, 1010, 995.5, 1003, 123400, 1003});
+  EXPECT_EQ(FormatRecordLine(record, 6, ','), "2007/03/13,1001,1010,995.5,1003,123400,1003\r\n");
+  EXPECT_EQ(FormatRecordLine(record, 6, '\t'),
+            "2007/03/13\t1001\t1010\t995.5\t1003\t123400\t1003\r\n");
+}
+
+TEST(OutputLine, ValuesRoundToTwoDecimals) {
+  const QuoteRecord record = Record(kMarch13, {123456789.0f, 1001.1f, 0.125f, -0.125f, 1e10f, 0});
+  EXPECT_EQ(FormatRecordLine(record, 6, ','), "2007/03/13,123456792,1001.1,0.13,-0.12,1e+10,0\r\n");
+  EXPECT_EQ(FormatRecordLine(Record(kMarch13, {0.004f, -0.004f, 0.00999f}), 3, ','),
+            "2007/03/13,0,0,0.01\r\n");
+}
+
+TEST(OutputLine, ColumnCountAndDateStatus) {
+  const QuoteRecord record = Record(kMarch13, {1, 2, 3, 4, 5, 6});
+  EXPECT_EQ(FormatRecordLine(record, 0, ','), "2007/03/13\r\n");
+  EXPECT_EQ(FormatRecordLine(record, 2, ','), "2007/03/13,1,2\r\n");
+  EXPECT_EQ(FormatRecordLine(record, 9, ','), "2007/03/13,1,2,3,4,5,6\r\n");
+  EXPECT_EQ(FormatRecordLine(record, -1, ','), "2007/03/13\r\n");
+  EXPECT_EQ(FormatRecordLine(Record(SerialDate::Invalid(), {}), 2, ','),
+            "Invalid DateTime,0,0\r\n");
+  EXPECT_EQ(FormatRecordLine(Record(SerialDate::Null(), {7}), 1, ','), ",7\r\n");
+}
+
+TEST(OutputBackupName, UpToTheLastDot) {
+  EXPECT_EQ(BackupPath("1234.csv"), "1234.bak");
+  EXPECT_EQ(BackupPath("data.2007.csv"), "data.2007.bak");
+  EXPECT_EQ(BackupPath("results"), ".bak");
+  EXPECT_EQ(BackupPath("dir.v2/results"), "dir.bak");
+  EXPECT_EQ(BackupPath("/tmp/x/prices.csv"), "/tmp/x/prices.bak");
+}
+
+class OutputFileTest : public ::testing::Test {
+ protected:
+  DownloadJob Job(const std::string& name, int columns = 6) {
+    DownloadJob job;
+    job.outputPath = folder_.Path(name);
+    job.columnCount = columns;
+    return job;
+  }
+  // Names in the scratch folder, so that stray temporary files show.
+  std::vector<std::string> Names() const {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder_.path())) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  ScratchFolderForTest folder_;
+};
+
+TEST_F(OutputFileTest, WritesEveryLineWithCrLf) {
+  DownloadJob job = Job("1234.csv", 2);
+  job.records.Append(Record(kMarch13, {1, 2}));
+  job.records.Append(Record(kMarch14, {3, 4.5}));
+  CapturedStreamForTest messages;
+  EXPECT_EQ(WriteOutput(job, messages.get()), 0);
+  EXPECT_EQ(ReadFileForTest(job.outputPath), "2007/03/13,1,2\r\n2007/03/14,3,4.5\r\n");
+  EXPECT_EQ(messages.Text(), "");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"1234.csv"}));
+  EXPECT_EQ(fs::status(job.outputPath).permissions() & fs::perms::owner_write,
+            fs::perms::owner_write);
+}
+
+TEST_F(OutputFileTest, NoRecordsGiveAnEmptyFile) {
+  const DownloadJob job = Job("empty.csv");
+  EXPECT_TRUE(WriteOutputFile(job).ok());
+  EXPECT_TRUE(fs::exists(job.outputPath));
+  EXPECT_EQ(fs::file_size(job.outputPath), 0u);
+}
+
+TEST_F(OutputFileTest, PreviousFileBecomesTheBackup) {
+  DownloadJob job = Job("data.2007.csv", 1);
+  WriteFileForTest(job.outputPath, "old contents\r\n");
+  WriteFileForTest(folder_.Path("data.2007.bak"), "older backup\r\n");
+  fs::permissions(job.outputPath, fs::perms::owner_read | fs::perms::owner_write);
+  job.records.Append(Record(kMarch13, {5}));
+  ASSERT_TRUE(WriteOutputFile(job).ok());
+  EXPECT_EQ(ReadFileForTest(job.outputPath), "2007/03/13,5\r\n");
+  EXPECT_EQ(ReadFileForTest(folder_.Path("data.2007.bak")), "old contents\r\n");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"data.2007.bak", "data.2007.csv"}));
+  // The replacement keeps the old file's permissions.
+  EXPECT_EQ(fs::status(job.outputPath).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+}
+
+TEST_F(OutputFileTest, MissingFolderIsReportedWithErrno) {
+  DownloadJob job = Job("absent/1234.csv");
+  job.records.Append(Record(kMarch13, {1}));
+  CapturedStreamForTest messages;
+  EXPECT_EQ(WriteOutput(job, messages.get()), ENOENT);
+  EXPECT_EQ(messages.Text(),
+            "pelmo: cannot write " + job.outputPath + ": No such file or directory\n");
+  EXPECT_TRUE(Names().empty());
+}
+
+TEST_F(OutputFileTest, FileWhereAFolderIsExpected) {
+  WriteFileForTest(folder_.Path("plain"), "x");
+  const DownloadJob job = Job("plain/1234.csv");
+  const FileResult result = WriteOutputFile(job);
+  EXPECT_EQ(result.error, ENOTDIR);
+  EXPECT_EQ(ReadFileForTest(folder_.Path("plain")), "x");
+}
+
+TEST_F(OutputFileTest, BackupOnAnotherFileSystemIsCopied) {
+  // The output folder is reached through a link into a memory file system, so that the
+  // backup beside the link cannot be a hard link of the output file.
+  std::string shared = "/dev/shm/pelmo-test-XXXXXX";
+  struct stat here {
+  }, there{};
+  if (::mkdtemp(shared.data()) == nullptr) {
+    GTEST_SKIP() << "no /dev/shm";
+  }
+  const std::unique_ptr<std::string, void (*)(std::string*)> removeShared(
+      &shared, [](std::string* path) { fs::remove_all(*path); });
+  ASSERT_EQ(::stat(shared.c_str(), &there), 0);
+  ASSERT_EQ(::stat(folder_.path().c_str(), &here), 0);
+  if (here.st_dev == there.st_dev) {
+    GTEST_SKIP() << "/dev/shm is on the same file system";
+  }
+  fs::create_directory_symlink(shared, folder_.path() / "memory.d");
+  DownloadJob job = Job("memory.d/prices", 1);
+  WriteFileForTest(job.outputPath, "old\r\n");
+  fs::permissions(job.outputPath, fs::perms::owner_read | fs::perms::owner_write);
+  job.records.Append(Record(kMarch13, {1}));
+  ASSERT_TRUE(WriteOutputFile(job).ok());
+  EXPECT_EQ(ReadFileForTest(job.outputPath), "2007/03/13,1\r\n");
+  EXPECT_EQ(ReadFileForTest(folder_.Path("memory.bak")), "old\r\n");
+  EXPECT_EQ(fs::status(folder_.Path("memory.bak")).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"memory.bak", "memory.d"}));
+}
+
+// Runs `body` with the file size limit lowered, so that writing fails as on a full disk.
+template <typename Body>
+void WithFileSizeLimit(rlim_t limit, Body body) {
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  rlimit lowered = saved;
+  lowered.rlim_cur = limit;
+  // Past the limit the kernel raises SIGXFSZ; ignored, the write fails with EFBIG.
+  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &lowered), 0);
+  body();
+  setrlimit(RLIMIT_FSIZE, &saved);
+  signal(SIGXFSZ, oldHandler);
+}
+
+TEST_F(OutputFileTest, FailedWriteLeavesTheOldFileAndNoBackup) {
+  DownloadJob job = Job("1234.csv");
+  const std::string old = "2007/03/12,1,2,3,4,5,6\r\n";
+  WriteFileForTest(job.outputPath, old);
+  for (int day = 1; day <= 28; ++day) {
+    job.records.Append(Record(FromCalendar(2007, 2, day), {1, 2, 3, 4, 5, 6}));
+  }
+  int exitCode = 0;
+  CapturedStreamForTest messages;
+  WithFileSizeLimit(100, [&] { exitCode = WriteOutput(job, messages.get()); });
+  EXPECT_EQ(exitCode, EFBIG);
+  EXPECT_EQ(messages.Text(), "pelmo: cannot write " + job.outputPath + ": File too large\n");
+  EXPECT_EQ(ReadFileForTest(job.outputPath), old);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"1234.csv"}));
+}
+
+TEST_F(OutputFileTest, FailedCreationLeavesTheOldFile) {
+  DownloadJob job = Job("1234.csv");
+  WriteFileForTest(job.outputPath, "old\r\n");
+  job.records.Append(Record(kMarch13, {1}));
+  // With no file descriptor left, even root cannot create the temporary file.
+  const int lowestFree = dup(0);
+  ASSERT_GE(lowestFree, 0);
+  close(lowestFree);
+  rlimit saved{};
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit lowered = saved;
+  lowered.rlim_cur = static_cast<rlim_t>(lowestFree);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  const FileResult result = WriteOutputFile(job);
+  setrlimit(RLIMIT_NOFILE, &saved);
+  EXPECT_EQ(result.error, EMFILE);
+  EXPECT_EQ(result.path, job.outputPath);
+  EXPECT_EQ(ReadFileForTest(job.outputPath), "old\r\n");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"1234.csv"}));
+}
+
+TEST_F(OutputFileTest, BackupThatCannotBeMadeStopsTheWrite) {
+  // The last '.' lies in a folder name, so the backup goes beside that folder, where a
+  // folder of the same name blocks it.
+  fs::create_directories(folder_.path() / "quotes.d" / "daily");
+  fs::create_directories(folder_.path() / "quotes.bak" / "keep");
+  DownloadJob job = Job("quotes.d/daily/prices", 1);
+  WriteFileForTest(job.outputPath, "old\r\n");
+  job.records.Append(Record(kMarch13, {1}));
+  CapturedStreamForTest messages;
+  const int exitCode = WriteOutput(job, messages.get());
+  EXPECT_EQ(exitCode, EISDIR);
+  EXPECT_EQ(messages.Text(),
+            "pelmo: cannot write " + folder_.Path("quotes.bak") + ": Is a directory\n");
+  EXPECT_EQ(ReadFileForTest(job.outputPath), "old\r\n");
+  EXPECT_EQ(Names(), (std::vector<std::string>{"quotes.bak", "quotes.d"}));
+  EXPECT_EQ(fs::directory_iterator(folder_.path() / "quotes.d" / "daily")->path().filename(),
+            "prices");
+}
+
+}  // namespace
+}  // namespace pelmo

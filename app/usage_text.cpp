@@ -1,0 +1,65 @@
+#include "app/usage_text.h"
+
+#include <sys/stat.h>
+
+#include <array>
+
+#include "app/dates/serial_date.h"
+
+namespace pelmo {
+namespace {
+
+constexpr const char* kVersion = "2.0.2.0";
+constexpr std::size_t kVersionTextLimit = 127;
+
+// The lines after the version line.
+constexpr std::array<const char*, 14> kUsageBody = {
+    "",
+    "",
+    "Usage: pelmo [-s startdate][-e enddate][-p d|w|m][-o outfile][-t][-a] code",
+    "  options",
+    "    -s startdate\tset start date",
+    "    -e enddate \t\tset end date",
+    "    -p d|w|m \t\tset output type d:daily w:weekly m:monthly",
+    "    -o outfile \t\tset the output file",
+    "    -t \t\t\toutput tab separated file",
+    "    -a \t\t\toutput adjustment value",
+    "    -z \t\t\toutput outstanding balances of margin trading",
+    "    --host host[:port] \tquote service address (default 127.0.0.1:8730)",
+    "  date format: YYYY/MM/DD ex.2002/04/01",
+    "",
+};
+
+}  // namespace
+
+void PrintLine(std::FILE* stream, std::string_view line) {
+  std::fwrite(line.data(), 1, line.size(), stream);
+  std::fputc('\n', stream);
+  std::fflush(stream);
+}
+
+std::string VersionText(const char* programPath) {
+  struct stat status {};
+  if (programPath == nullptr || ::stat(programPath, &status) != 0) {
+    return "";
+  }
+  const SerialDate modified = FromLocalTime(status.st_mtime);
+  if (!modified.IsValid()) {
+    return "";
+  }
+  std::string text = std::string(kVersion) + " (" + Format(modified, "%d %b %Y") + ")";
+  if (text.size() > kVersionTextLimit) {
+    text.resize(kVersionTextLimit);
+  }
+  return text;
+}
+
+void PrintUsage(std::FILE* stream, std::string_view versionText) {
+  PrintLine(stream, "");
+  PrintLine(stream, "pelmo " + std::string(versionText));
+  for (const char* line : kUsageBody) {
+    PrintLine(stream, line);
+  }
+}
+
+}  // namespace pelmo
