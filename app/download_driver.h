@@ -1,15 +1,28 @@
 // The download driver: fetches the job's date range window by window, merges the rows
-// into the records, sorts them and writes the output file.
+// into the records, sorts them, rescales them for splits with -a and writes the output file.
 #pragma once
 
+#include <cstdio>
+
 #include "app/records/download_job.h"
+#include "quote/quote_page.h"
 
 namespace pelmo {
 
-// Runs the job after the existing file was loaded. Returns the exit code: 0, or the errno
-// of a failed write (reported on standard error).
-//
-// Fetching is not wired in yet: the loaded records are sorted and written back.
+// The exit code of a run in which some window's page could not be fetched (a service is
+// unavailable); a failed write's errno takes precedence.
+inline constexpr int kExitServiceUnavailable = 69;
+
+// Runs the job after the existing file was loaded, requesting every window's page from
+// `pages` (newest window first) and building page trees with `parseTree`. A window whose
+// page cannot be fetched adds nothing and is reported on `messages` as
+// "pelmo: cannot fetch YYYY/MM/DD-YYYY/MM/DD: REASON"; the run goes on and the file is
+// written all the same. Returns 0, kExitServiceUnavailable after a failed window, or the
+// errno of a failed write.
+int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
+                std::FILE* messages);
+
+// RunDownload over HTTP with the HTML tree builder, messages on standard error.
 int RunDownload(DownloadJob& job);
 
 }  // namespace pelmo

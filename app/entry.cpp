@@ -6,6 +6,7 @@
 #include "app/download_driver.h"
 #include "app/existing_file.h"
 #include "app/usage_text.h"
+#include "net/http_global_init.h"
 
 namespace pelmo {
 namespace {
@@ -60,7 +61,11 @@ int RunPelmo(std::span<const std::string_view> args, const EntryContext& context
 
 int RunPelmo(int argc, char** argv) {
   const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
-  return RunPelmo(args, DefaultEntryContext());
+  // Set up once, before anything else, and kept until the last fetch has ended.
+  const HttpGlobalInit http;
+  EntryContext context = DefaultEntryContext();
+  context.startHttp = [&http] { return http.Succeeded(); };
+  return RunPelmo(args, context);
 }
 
 }  // namespace pelmo

@@ -1,0 +1,21 @@
+#include "quote/http_page_source.h"
+
+#include <utility>
+
+#include "net/http_fetcher.h"
+
+namespace pelmo {
+
+PageResult HttpPageSource::Get(const std::string& url) {
+  HttpFetcher fetcher(options_);
+  fetcher.Fetch(url);
+  PageResult result;
+  if (fetcher.Outcome() != FetchOutcome::Page) {
+    result.failure = fetcher.FailureReason().empty() ? "no page" : fetcher.FailureReason();
+  }
+  result.text = std::move(fetcher.pageText);
+  fetcher.Clear();
+  return result;
+}
+
+}  // namespace pelmo
