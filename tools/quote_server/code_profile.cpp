@@ -70,7 +70,7 @@ std::string ShareCount(double shares) {
 }  // namespace
 
 bool IsValidCode(std::string_view code) {
-  if (code.empty() || code.size() > 16 || !std::isalnum(static_cast<unsigned char>(code.front()))) {
+  if (code.empty() || code.size() > 16 || code.front() == '.' || code.front() == '-') {
     return false;
   }
   for (const char c : code) {
@@ -90,7 +90,9 @@ CodeProfile ProfileOf(std::string_view code) {
   profile.seed = HashOf(profile.base);
   profile.hasData = !profile.base.empty() && profile.base.front() != '0';
   profile.name = NameOf(profile.seed);
-  profile.splits = SplitsOf(profile.base, profile.seed);
+  if (profile.hasData) {
+    profile.splits = SplitsOf(profile.base, profile.seed);
+  }
   // Log-uniform levels: 150 to 30,000 yen, 20,000 to 2,000,000 shares a day.
   profile.startPrice = 150.0 * PortableExp(Unit(profile.seed, kSaltPrice) * 5.298317366548036);
   profile.dailyVolume = 20000.0 * PortableExp(Unit(profile.seed, kSaltVolume) * 4.605170185988092);

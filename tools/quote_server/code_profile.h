@@ -34,7 +34,7 @@ struct CodeProfile {
 };
 
 // True for 1 to 16 characters of ASCII letters, digits, '.', '-' and '^' that begin with
-// a letter or digit: what the server accepts as a code.
+// neither '.' nor '-': what the server accepts as a code.
 bool IsValidCode(std::string_view code);
 
 // The profile of a valid code.

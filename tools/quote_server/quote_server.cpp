@@ -97,6 +97,12 @@ struct QuoteServer::Impl {
   }
 
   void Route() {
+    // httplib's default also sets SO_REUSEPORT, which would let a second server share the
+    // port and take part of the requests; a port in use must be an error instead.
+    http.set_socket_options([](socket_t sock) {
+      const int yes = 1;
+      ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     http.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
       log.Write(request.target);
       return httplib::Server::HandlerResponse::Unhandled;
