@@ -62,7 +62,8 @@ std::string ShareCount(double shares) {
   const long tenths = static_cast<long>(shares * 10.0 + 0.5);
   std::string text = std::to_string(tenths / 10);
   if (tenths % 10 != 0) {
-    text += "." + std::to_string(tenths % 10);
+    text += '.';
+    text += static_cast<char>('0' + tenths % 10);
   }
   return text;
 }

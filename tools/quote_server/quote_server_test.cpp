@@ -80,6 +80,18 @@ TEST(QuoteServer, PricePageOverHttp) {
   EXPECT_EQ(response->body.find('\r'), std::string::npos);
 }
 
+TEST(QuoteServer, PagesAreNeverCompressed) {
+  RunningServer server;
+  const std::string reply = RawExchange(
+      server.Port(), "GET " + std::string(kPriceTarget) +
+                         " HTTP/1.1\r\nHost: 127.0.0.1\r\nAccept-Encoding: gzip, deflate, br\r\n"
+                         "Connection: close\r\n\r\n");
+  const auto headEnd = reply.find("\r\n\r\n");
+  ASSERT_NE(headEnd, std::string::npos);
+  EXPECT_EQ(reply.substr(0, headEnd).find("Content-Encoding"), std::string::npos);
+  EXPECT_NE(reply.find(*ToEucJp("2007年3月30日"), headEnd), std::string::npos);
+}
+
 TEST(QuoteServer, MarginPageOverHttp) {
   RunningServer server;
   httplib::Client client("127.0.0.1", server.Port());
