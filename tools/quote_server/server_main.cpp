@@ -3,6 +3,7 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <atomic>
 #include <cstdio>
 #include <string_view>
 #include <thread>
@@ -38,15 +39,22 @@ int Serve(const ServerOptions& options) {
   std::fflush(stdout);
   std::fprintf(stderr, "quote-server: serving http://%s:%d/ until SIGINT or SIGTERM\n",
                options.bindAddress.c_str(), bound.port);
-  std::thread waiter([&server, signals] {
+  std::atomic<bool> signalled{false};
+  std::thread waiter([&server, &signalled, signals] {
     int received = 0;
     sigwait(&signals, &received);
+    signalled = true;
     server.Stop();
   });
   server.Serve();
-  // Serve only returns after a stop, which the waiter made; it is done or about to be.
+  const bool failed = !signalled;
+  if (failed) {
+    // The accept loop failed by itself: wake the waiter so that it can be joined.
+    std::fprintf(stderr, "quote-server: the server stopped accepting connections\n");
+    pthread_kill(waiter.native_handle(), SIGTERM);
+  }
   waiter.join();
-  return 0;
+  return failed ? 1 : 0;
 }
 
 }  // namespace
