@@ -80,7 +80,9 @@ std::string HelpText() {
          "Pages (EUC-JP, newest row first, at most 50 rows):\n"
          "  /t?c=Y&a=M&b=D&f=Y&d=M&e=D&g=d|w|m&s=CODE&y=0&z=CODE   prices\n"
          "  /bt?s=CODE&a=M&b=D&c=Y&d=M&e=D&f=Y                       weekly margin balances\n"
-         "a, b, c give the start's month, day and year; d, e, f the end's.\n"
+         "a, b, c give the start's month, day and year; d, e, f the end's. A malformed\n"
+         "query (a missing key, -1 or another impossible date part) gets 400, another\n"
+         "path 404. Requests on connections closed by --fail-first are logged too.\n"
          "Every code has the same history on every run, from 1990 to today. The text up to\n"
          "the first '.' counts (7203.t and 7203 are alike); codes beginning with 0 have no\n"
          "data; codes whose number is divisible by 7 have stock splits.\n";
