@@ -87,16 +87,12 @@ class HtmlLexer {
   HtmlLexMode mode() const { return mode_; }
 
  private:
-  struct Match {
-    int rule = 0;
-    int length = 0;
-  };
-
   void Scan(const char* begin, const char* end, bool atEnd, const HtmlLexSinks& sinks);
-  void Act(Match match, const char* start, const HtmlLexSinks& sinks);
-  void ActContent(Match match, const char* start, const HtmlLexSinks& sinks);
-  void ActTag(Match match, const char* start, const HtmlLexSinks& sinks);
-  void ActDeclaration(Match match, const char* start, const HtmlLexSinks& sinks);
+  // Runs the action of `rule` for the `length` bytes at `start`; returns the bytes consumed.
+  int Act(int rule, const char* start, int length, const HtmlLexSinks& sinks);
+  int ActContent(int rule, const char* start, int length, const HtmlLexSinks& sinks);
+  void ActTag(int rule, const char* start, int length, const HtmlLexSinks& sinks);
+  void ActDeclaration(int rule, const char* start, int length, const HtmlLexSinks& sinks);
 
   void Deliver(HtmlLexCallback callback, void* user);
   void Report(int message, const char* start, int length, const HtmlLexSinks& sinks);
