@@ -222,6 +222,17 @@ TEST(HtmlLexerTest, NormalizeOffCopiesTokensUnchanged) {
                             R"(TagClose:">")"}));
 }
 
+TEST(HtmlLexerTest, UnclosedInstructionsAtEndOfInputStayLinear) {
+  // Each "<?" looks for a '>' that never comes; the search is not repeated from every '<'.
+  std::string text;
+  for (int i = 0; i < 1000000; ++i)
+    text += "<?";
+  Events events = Lex(text);
+  ASSERT_EQ(events.size(), 2000000u);
+  EXPECT_EQ(events.front(), R"(C Data:"<")");
+  EXPECT_EQ(events.back(), R"(C Data:"?")");
+}
+
 // Chunked feeding: wherever the text is cut, the events equal those of a single feed. Each
 // input gathers the constructs whose boundary its name gives; every cut of it is tried.
 struct SplitCase {
