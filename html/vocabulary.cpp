@@ -1,38 +1,85 @@
 #include "html/vocabulary.h"
 
+#include <array>
+#include <cstdint>
+#include <string_view>
+
 #include "html/vocabulary_tables.h"
 
 namespace pelmo {
 namespace {
 
-int LowerAscii(int c) {
+constexpr int LowerAscii(int c) {
   return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
 }
 
-// Compares until the characters differ or the entry ends; the difference decides, so a key
-// that runs past the entry sorts after it and one that stops short sorts before it.
-int CompareName(std::string_view entry, std::string_view key, bool foldCase) {
-  for (std::size_t i = 0;; ++i) {
-    int e = i < entry.size() ? static_cast<unsigned char>(entry[i]) : 0;
-    int k = i < key.size() ? static_cast<unsigned char>(key[i]) : 0;
-    if (foldCase) {
-      e = LowerAscii(e);
-      k = LowerAscii(k);
-    }
-    if (e != k || e == 0)
-      return e - k;
+// The longest name in any table; a longer key cannot be found.
+constexpr std::size_t kMaxNameLength = 16;
+
+// Byte order, a prefix first; inline because names are a few bytes long.
+int CompareBytes(std::string_view a, std::string_view b) {
+  std::size_t common = a.size() < b.size() ? a.size() : b.size();
+  for (std::size_t i = 0; i < common; ++i) {
+    if (a[i] != b[i])
+      return static_cast<unsigned char>(a[i]) - static_cast<unsigned char>(b[i]);
   }
+  return static_cast<int>(a.size()) - static_cast<int>(b.size());
 }
 
+// Where the names of each first byte lie in a table, so that a search starts from them.
+struct IndexRange {
+  std::uint8_t low;
+  std::uint8_t high;
+};
+using FirstByteIndex = std::array<IndexRange, 256>;
+
 template <typename Table, typename NameOf>
-int Bisect(const Table& table, std::string_view key, bool foldCase, NameOf nameOf) {
-  if (key.empty())
+constexpr FirstByteIndex MakeFirstByteIndex(const Table& table, NameOf nameOf) {
+  FirstByteIndex index{};
+  for (std::size_t c = 0; c < index.size(); ++c) {
+    std::size_t below = 0;
+    std::size_t through = 0;
+    for (const auto& entry : table) {
+      auto first = static_cast<unsigned char>(nameOf(entry)[0]);
+      below += first < c ? 1 : 0;
+      through += first <= c ? 1 : 0;
+    }
+    index[c] = {static_cast<std::uint8_t>(below), static_cast<std::uint8_t>(through)};
+  }
+  return index;
+}
+
+constexpr auto kElementName = [](const ElementEntry& e) { return e.name; };
+constexpr auto kAttributeName = [](const AttributeEntry& e) { return e.name; };
+constexpr auto kKeywordName = [](std::string_view e) { return e; };
+constexpr auto kEntityName = [](const EntityEntry& e) { return e.name; };
+
+constexpr FirstByteIndex kElementIndex = MakeFirstByteIndex(kElements, kElementName);
+constexpr FirstByteIndex kAttributeIndex = MakeFirstByteIndex(kAttributes, kAttributeName);
+constexpr FirstByteIndex kKeywordIndex = MakeFirstByteIndex(kKeywords, kKeywordName);
+constexpr FirstByteIndex kEntityIndex = MakeFirstByteIndex(kEntities, kEntityName);
+
+// Bisection over a table sorted in byte order, where the end of a name sorts before any
+// character. The case-insensitive tables hold lower-case names, so lowering the key once
+// makes every comparison a plain byte comparison.
+template <typename Table, typename NameOf>
+int Bisect(const Table& table, const FirstByteIndex& index, std::string_view key, bool foldCase,
+           NameOf nameOf) {
+  if (key.empty() || key.size() > kMaxNameLength)
     return -1;
-  std::size_t low = 0;
-  std::size_t high = table.size();
+  std::array<char, kMaxNameLength> lowered;
+  if (foldCase) {
+    for (std::size_t i = 0; i < key.size(); ++i) {
+      lowered[i] = static_cast<char>(LowerAscii(static_cast<unsigned char>(key[i])));
+    }
+    key = std::string_view(lowered.data(), key.size());
+  }
+  const IndexRange range = index[static_cast<unsigned char>(key[0])];
+  std::size_t low = range.low;
+  std::size_t high = range.high;
   while (low < high) {
     std::size_t middle = low + (high - low) / 2;
-    int result = CompareName(nameOf(table[middle]), key, foldCase);
+    int result = CompareBytes(nameOf(table[middle]), key);
     if (result == 0)
       return static_cast<int>(middle);
     if (result < 0) {
@@ -88,21 +135,21 @@ constexpr std::array<NamedColor, 16> kNamedColors{{
 }  // namespace
 
 int FindElement(std::string_view name) {
-  return Bisect(kElements, name, true, [](const ElementEntry& e) { return e.name; });
+  return Bisect(kElements, kElementIndex, name, true, kElementName);
 }
 
 int FindAttribute(std::string_view name) {
-  return Bisect(kAttributes, name, true, [](const AttributeEntry& e) { return e.name; });
+  return Bisect(kAttributes, kAttributeIndex, name, true, kAttributeName);
 }
 
 int FindKeyword(std::string_view text) {
   if (!text.empty() && IsDigit(text[0]))
     return -1;
-  return Bisect(kKeywords, text, true, [](std::string_view e) { return e; });
+  return Bisect(kKeywords, kKeywordIndex, text, true, kKeywordName);
 }
 
 int FindEntity(std::string_view name) {
-  int index = Bisect(kEntities, name, false, [](const EntityEntry& e) { return e.name; });
+  int index = Bisect(kEntities, kEntityIndex, name, false, kEntityName);
   return index < 0 ? -1 : kEntities[static_cast<std::size_t>(index)].code;
 }
 
