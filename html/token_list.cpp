@@ -49,7 +49,7 @@ HtmlToken* HtmlTokenList::NewToken() {
   if (chunks_.empty() || chunks_.back().size() == chunks_.back().capacity()) {
     // Chunks double up to a limit, so small pages allocate little and large ones rarely.
     std::size_t size =
-        chunks_.empty() ? 64 : std::min<std::size_t>(chunks_.back().size() * 2, 4096);
+        chunks_.empty() ? 64 : std::min<std::size_t>(chunks_.back().size() * 2, 1024);
     chunks_.emplace_back().reserve(size);
   }
   return &chunks_.back().emplace_back();

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string_view>
+#include <tuple>
 
 #include "html/vocabulary_tables.h"
 
@@ -16,37 +17,58 @@ constexpr int LowerAscii(int c) {
 // The longest name in any table; a longer key cannot be found.
 constexpr std::size_t kMaxNameLength = 16;
 
-// Byte order, a prefix first; inline because names are a few bytes long.
-int CompareBytes(std::string_view a, std::string_view b) {
-  std::size_t common = a.size() < b.size() ? a.size() : b.size();
-  for (std::size_t i = 0; i < common; ++i) {
-    if (a[i] != b[i])
-      return static_cast<unsigned char>(a[i]) - static_cast<unsigned char>(b[i]);
+// A name of up to 16 bytes as two big-endian integers, padded with zero bytes: comparing the
+// integers compares the names in byte order, with the end of a name before any character.
+struct PackedName {
+  std::uint64_t high;
+  std::uint64_t low;
+};
+
+constexpr PackedName Pack(std::string_view name, bool foldCase) {
+  PackedName packed{0, 0};
+  for (std::size_t i = 0; i < name.size() && i < kMaxNameLength; ++i) {
+    std::uint64_t byte = static_cast<unsigned char>(name[i]);
+    if (foldCase)
+      byte = static_cast<std::uint64_t>(LowerAscii(static_cast<int>(byte)));
+    if (i < 8) {
+      packed.high |= byte << (56 - 8 * i);
+    } else {
+      packed.low |= byte << (56 - 8 * (i - 8));
+    }
   }
-  return static_cast<int>(a.size()) - static_cast<int>(b.size());
+  return packed;
 }
 
-// Where the names of each first byte lie in a table, so that a search starts from them.
-struct IndexRange {
-  std::uint8_t low;
-  std::uint8_t high;
-};
-using FirstByteIndex = std::array<IndexRange, 256>;
+constexpr int Compare(const PackedName& a, const PackedName& b) {
+  if (a.high != b.high)
+    return a.high < b.high ? -1 : 1;
+  if (a.low != b.low)
+    return a.low < b.low ? -1 : 1;
+  return 0;
+}
 
 template <typename Table, typename NameOf>
-constexpr FirstByteIndex MakeFirstByteIndex(const Table& table, NameOf nameOf) {
-  FirstByteIndex index{};
-  for (std::size_t c = 0; c < index.size(); ++c) {
-    std::size_t below = 0;
-    std::size_t through = 0;
-    for (const auto& entry : table) {
-      auto first = static_cast<unsigned char>(nameOf(entry)[0]);
-      below += first < c ? 1 : 0;
-      through += first <= c ? 1 : 0;
-    }
-    index[c] = {static_cast<std::uint8_t>(below), static_cast<std::uint8_t>(through)};
+constexpr auto PackTable(const Table& table, NameOf nameOf) {
+  std::array<PackedName, std::tuple_size_v<Table>> packed{};
+  for (std::size_t i = 0; i < table.size(); ++i)
+    packed[i] = Pack(nameOf(table[i]), false);
+  return packed;
+}
+
+// The packed tables must be in strictly ascending order, fit in 16 bytes and, for the
+// case-insensitive tables, hold lower-case names only; otherwise bisection would miss.
+template <typename Table, typename NameOf>
+constexpr bool PacksInOrder(const Table& table, NameOf nameOf, bool foldCase) {
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    std::string_view name = nameOf(table[i]);
+    if (name.empty() || name.size() > kMaxNameLength)
+      return false;
+    if (foldCase && Compare(Pack(name, true), Pack(name, false)) != 0)
+      return false;
+    if (i > 0 && Compare(Pack(nameOf(table[i - 1]), false), Pack(name, false)) >= 0)
+      return false;
   }
-  return index;
+  return true;
 }
 
 constexpr auto kElementName = [](const ElementEntry& e) { return e.name; };
@@ -54,32 +76,28 @@ constexpr auto kAttributeName = [](const AttributeEntry& e) { return e.name; };
 constexpr auto kKeywordName = [](std::string_view e) { return e; };
 constexpr auto kEntityName = [](const EntityEntry& e) { return e.name; };
 
-constexpr FirstByteIndex kElementIndex = MakeFirstByteIndex(kElements, kElementName);
-constexpr FirstByteIndex kAttributeIndex = MakeFirstByteIndex(kAttributes, kAttributeName);
-constexpr FirstByteIndex kKeywordIndex = MakeFirstByteIndex(kKeywords, kKeywordName);
-constexpr FirstByteIndex kEntityIndex = MakeFirstByteIndex(kEntities, kEntityName);
+static_assert(PacksInOrder(kElements, kElementName, true));
+static_assert(PacksInOrder(kAttributes, kAttributeName, true));
+static_assert(PacksInOrder(kKeywords, kKeywordName, true));
+static_assert(PacksInOrder(kEntities, kEntityName, false));
 
-// Bisection over a table sorted in byte order, where the end of a name sorts before any
-// character. The case-insensitive tables hold lower-case names, so lowering the key once
-// makes every comparison a plain byte comparison.
-template <typename Table, typename NameOf>
-int Bisect(const Table& table, const FirstByteIndex& index, std::string_view key, bool foldCase,
-           NameOf nameOf) {
+constexpr auto kPackedElements = PackTable(kElements, kElementName);
+constexpr auto kPackedAttributes = PackTable(kAttributes, kAttributeName);
+constexpr auto kPackedKeywords = PackTable(kKeywords, kKeywordName);
+constexpr auto kPackedEntities = PackTable(kEntities, kEntityName);
+
+// Bisection over a sorted table. The case-insensitive tables hold lower-case names, so the
+// key is lowered once and every step compares two integers.
+template <std::size_t N>
+int Bisect(const std::array<PackedName, N>& table, std::string_view key, bool foldCase) {
   if (key.empty() || key.size() > kMaxNameLength)
     return -1;
-  std::array<char, kMaxNameLength> lowered;
-  if (foldCase) {
-    for (std::size_t i = 0; i < key.size(); ++i) {
-      lowered[i] = static_cast<char>(LowerAscii(static_cast<unsigned char>(key[i])));
-    }
-    key = std::string_view(lowered.data(), key.size());
-  }
-  const IndexRange range = index[static_cast<unsigned char>(key[0])];
-  std::size_t low = range.low;
-  std::size_t high = range.high;
+  const PackedName packed = Pack(key, foldCase);
+  std::size_t low = 0;
+  std::size_t high = N;
   while (low < high) {
     std::size_t middle = low + (high - low) / 2;
-    int result = CompareBytes(nameOf(table[middle]), key);
+    int result = Compare(table[middle], packed);
     if (result == 0)
       return static_cast<int>(middle);
     if (result < 0) {
@@ -135,21 +153,21 @@ constexpr std::array<NamedColor, 16> kNamedColors{{
 }  // namespace
 
 int FindElement(std::string_view name) {
-  return Bisect(kElements, kElementIndex, name, true, kElementName);
+  return Bisect(kPackedElements, name, true);
 }
 
 int FindAttribute(std::string_view name) {
-  return Bisect(kAttributes, kAttributeIndex, name, true, kAttributeName);
+  return Bisect(kPackedAttributes, name, true);
 }
 
 int FindKeyword(std::string_view text) {
   if (!text.empty() && IsDigit(text[0]))
     return -1;
-  return Bisect(kKeywords, kKeywordIndex, text, true, kKeywordName);
+  return Bisect(kPackedKeywords, text, true);
 }
 
 int FindEntity(std::string_view name) {
-  int index = Bisect(kEntities, kEntityIndex, name, false, kEntityName);
+  int index = Bisect(kPackedEntities, name, false);
   return index < 0 ? -1 : kEntities[static_cast<std::size_t>(index)].code;
 }
 
