@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "html/token_chain_test_util.h"
 #include "html/tree_dump_test_util.h"
@@ -156,6 +159,100 @@ TEST(GrammarTest, StrayEndTagsInBody) {
       {"x<td>a<p>b", "html{head{}body{\"x\"}}"},
       {"<li>x", "html{head{}body{}}"},
   });
+}
+
+// Whatever the tokens, the tree holds each token at most once, in list order, with the
+// token's own element code, and keeps html, head and body in place.
+TEST(GrammarTest, RandomTokenChainsGiveTreesInDocumentOrder) {
+  const std::vector<std::string> names = {
+      "table", "tr",     "td",     "th",    "caption", "p",    "b",    "a",   "div", "ul", "li",
+      "br",    "select", "option", "title", "head",    "body", "html", "pre", "img", "dl", "dd"};
+  std::mt19937 random(20261207);
+  for (int round = 0; round < 200; ++round) {
+    TokenChain tokens;
+    std::map<const void*, int> position;  // token payload -> index in the list
+    for (int i = 0; i < 300; ++i) {
+      const std::string& name = names[random() % names.size()];
+      switch (random() % 3) {
+        case 0:
+          tokens.Start(name);
+          break;
+        case 1:
+          tokens.End(name);
+          break;
+        default:
+          tokens.Text("t");
+          break;
+      }
+    }
+    int index = 0;
+    for (const HtmlToken* t = tokens.head(); t != nullptr; t = t->next, ++index) {
+      if (t->kind == HtmlTokenKind::StartTag) {
+        position[t->attributes.get()] = index;
+      } else if (t->kind == HtmlTokenKind::Text) {
+        position[t->text.chars.c_str()] = index;
+      }
+    }
+    HtmlTreePtr root = BuildDocumentTree(tokens.head());
+    ASSERT_NE(root->firstChild, nullptr);
+    ASSERT_NE(root->firstChild->nextSibling, nullptr);
+    EXPECT_EQ(root->firstChild->code, ElementCodeForTests("head"));
+    EXPECT_EQ(root->firstChild->nextSibling->code, ElementCodeForTests("body"));
+    EXPECT_TRUE(MeasureTree(root.get()).linksSane);
+    // Pre-order walk with an explicit stack.
+    int last = -1;
+    std::vector<const HtmlNode*> stack = {root.get()};
+    while (!stack.empty()) {
+      const HtmlNode* node = stack.back();
+      stack.pop_back();
+      if (node->data != nullptr) {
+        const auto found = position.find(node->data);
+        ASSERT_NE(found, position.end()) << "round " << round;
+        EXPECT_GT(found->second, last) << "round " << round;
+        last = found->second;
+        if (!node->IsText()) {
+          EXPECT_EQ(node->Attributes()->element, node->code);
+        }
+      }
+      std::vector<const HtmlNode*> children;
+      for (const HtmlNode* c = node->firstChild; c != nullptr; c = c->nextSibling) {
+        children.push_back(c);
+      }
+      stack.insert(stack.end(), children.rbegin(), children.rend());
+    }
+  }
+}
+
+// Each element once inside a div, holding a text and closed by its own end tag.
+TEST(GrammarTest, EveryElementInsideADivision) {
+  const auto expect = [](std::initializer_list<const char*> names, const std::string& inner) {
+    for (const std::string name : names) {
+      const std::string tokens = "<div><" + name + ">t</" + name + "></div>x";
+      std::string dump = inner;
+      dump.replace(dump.find('X'), 1, name);
+      ExpectTrees({{tokens.c_str(), ("html{head{}body{div{" + dump + "}\"x\"}}").c_str()}});
+    }
+  };
+  // The div's content takes the element, which takes the text.
+  expect({"tt",   "i",        "b",       "u",       "strike",   "big",  "small",  "sub",
+          "sup",  "em",       "strong",  "dfn",     "code",     "samp", "kbd",    "var",
+          "cite", "font",     "a",       "applet",  "h1",       "h2",   "h3",     "h4",
+          "h5",   "h6",       "p",       "address", "pre",      "div",  "center", "blockquote",
+          "form", "textarea", "listing", "xmp",     "plaintext"},
+         "X{\"t\"}");
+  // Empty elements: the text follows as their sibling; their end tag ends the div.
+  expect({"img", "basefont", "br", "input", "isindex", "hr"}, "X{}\"t\"");
+  // Containers without text: the text ends the content and the end-tag search drops it.
+  expect({"ul", "ol", "dir", "menu", "dl", "select", "map", "table"}, "X{}");
+}
+
+TEST(GrammarTest, ElementsADivisionRefuses) {
+  for (const char* name :
+       {"li", "dd", "dt", "td", "th", "tr", "caption", "option", "area", "param", "title", "script",
+        "style", "base", "meta", "link", "head", "body", "html"}) {
+    const std::string tokens = std::string("<div>a<") + name + ">t</div>x";
+    ExpectTrees({{tokens.c_str(), "html{head{}body{div{\"a\"}\"x\"}}"}});
+  }
 }
 
 std::string Repeat(const std::string& piece, int times) {
