@@ -13,10 +13,10 @@
 namespace pelmo {
 namespace {
 
-using testing::DumpTree;
-using testing::ElementCodeForTests;
-using testing::MeasureTree;
-using testing::TokenChain;
+using test::DumpTree;
+using test::ElementCodeForTests;
+using test::MeasureTree;
+using test::TokenChain;
 
 struct TreeCase {
   const char* markup;  // hand-made tokens, see token_chain_test_util.h

@@ -8,8 +8,8 @@
 namespace pelmo {
 namespace {
 
-using testing::DumpTree;
-using testing::MeasureTree;
+using test::DumpTree;
+using test::MeasureTree;
 
 TEST(HtmlTreeTest, NewNodeHasOnlyItsCode) {
   HtmlTreePtr root = NewNode(32);

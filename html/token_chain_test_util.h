@@ -13,7 +13,7 @@
 #include "html/html_token.h"
 #include "html/tree_dump_test_util.h"
 
-namespace pelmo::testing {
+namespace pelmo::test {
 
 class TokenChain {
  public:
@@ -90,4 +90,4 @@ class TokenChain {
   std::deque<HtmlToken> tokens_;
 };
 
-}  // namespace pelmo::testing
+}  // namespace pelmo::test

@@ -9,7 +9,7 @@
 
 #include "html/html_node.h"
 
-namespace pelmo::testing {
+namespace pelmo::test {
 
 inline constexpr std::array<std::string_view, 70> kElementNamesForTests = {
     "a",          "address", "applet", "area",    "b",       "base",     "basefont", "big",
@@ -97,4 +97,4 @@ inline TreeShape MeasureTree(const HtmlNode* root) {
   return shape;
 }
 
-}  // namespace pelmo::testing
+}  // namespace pelmo::test
