@@ -13,7 +13,14 @@ namespace pelmo {
 
 enum class HtmlTokenKind { StartTag = 0, EndTag = 1, Text = 2 };
 
-enum class AttributeType { Ignored = -1, Number = 0, Percent = 1, String = 2, Color = 3, Keyword = 4 };
+enum class AttributeType {
+  Ignored = -1,
+  Number = 0,
+  Percent = 1,
+  String = 2,
+  Color = 3,
+  Keyword = 4
+};
 
 // Text with references decoded; `chars` is NUL-terminated (std::string keeps the NUL).
 struct HtmlText {

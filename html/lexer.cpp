@@ -1,0 +1,340 @@
+#include "html/lexer.h"
+
+#include <array>
+#include <string_view>
+
+#include "html/lexer_rules.h"
+
+// Conventions in this file. Rules are numbered; in each mode the longest match wins and the
+// lower number breaks ties (html/lexer_rules.cpp). Content mode: 1 character reference,
+// 2 bad character reference, 3 hexadecimal reference, 4 entity reference, 5 end tag open,
+// 6 "</>", 7 declaration open, 8 "<!>", 9 comment open, 10 marked section, 11 "]]>",
+// 12 processing instruction, 13 start tag open, 14 "<>", 15 character data. Tags: 16 name=,
+// 17 name alone, 18 name value, 19 quoted value, 20 unquoted value, 21 '>' for a value,
+// 22 '>', 23 '/', 24 '<', 25 stray byte. Declarations: 26 comment, 27 parameter entity,
+// 28 number, 29 name, 30 literal, 31 '>', 32 '[', 33 stray byte. Skipping: 34 "]]>", 35 ']',
+// 36 skipped run. 37 LF inside markup.
+//
+// The accumulator holds the tokens of the tag or declaration being read, as copies; it is
+// delivered, and emptied, when the construct ends. Data, references, processing instructions
+// and messages are delivered at once, as views into the scanned bytes.
+
+namespace pelmo {
+namespace {
+
+enum Message {
+  kBadCharReference,
+  kNamedCharReference,
+  kEmptyEndTag,
+  kMarkedSection,
+  kUnmatchedMarkedSectionEnd,
+  kEmptyStartTag,
+  kValueNeedsQuotes,
+  kTagCloseForValue,
+  kNetTag,
+  kUnclosedTag,
+  kBadCharInTag,
+  kParameterEntity,
+  kDeclarationSubset,
+  kIllegalDeclarationChar,
+  kSubsetSkipping,
+  kMissingEndQuote,
+};
+
+struct MessageText {
+  HtmlLexKind kind;
+  std::string_view text;
+};
+
+constexpr std::array<MessageText, 16> kMessages{{
+    {HtmlLexKind::Error, "bad character in character reference"},
+    {HtmlLexKind::Limitation, "named character references are not supported"},
+    {HtmlLexKind::Limitation, "empty end tag not supported"},
+    {HtmlLexKind::Limitation, "marked sections not supported"},
+    {HtmlLexKind::Error, "unmatched marked sections end"},
+    {HtmlLexKind::Limitation, "empty start tag not supported"},
+    {HtmlLexKind::Error, "attribute value needs quotes"},
+    {HtmlLexKind::Error, "Tag close found where attribute value expected"},
+    {HtmlLexKind::Limitation, "NET tags not supported"},
+    {HtmlLexKind::Limitation, "Unclosed tags not supported"},
+    {HtmlLexKind::Error, "bad character in tag"},
+    {HtmlLexKind::Limitation, "parameter entity reference not supported"},
+    {HtmlLexKind::Limitation, "declaration subset not supported"},
+    {HtmlLexKind::Error, "illegal character in markup declaration"},
+    {HtmlLexKind::Limitation, "declaration subset: skipping"},
+    {HtmlLexKind::Warning, "missing attribute end-quote?"},
+}};
+
+// The C library's isspace in the "C" locale.
+bool IsCSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+}
+
+}  // namespace
+
+bool HtmlLexer::SetNormalize(bool on) {
+  bool previous = normalize_;
+  normalize_ = on;
+  return previous;
+}
+
+void HtmlLexer::Feed(const char* text, int length, const HtmlLexSinks& sinks) {
+  bool atEnd = length <= 0;
+  if (pending_.empty()) {
+    if (!atEnd)
+      Scan(text, text + length, false, sinks);
+    return;
+  }
+  // The unfinished token is rescanned from its start together with the new bytes.
+  std::string joined = std::move(pending_);
+  pending_.clear();
+  if (!atEnd)
+    joined.append(text, static_cast<std::size_t>(length));
+  Scan(joined.data(), joined.data() + joined.size(), atEnd, sinks);
+}
+
+void HtmlLexer::Scan(const char* begin, const char* end, bool atEnd, const HtmlLexSinks& sinks) {
+  LexSearchCache cache(end);
+  const char* p = begin;
+  while (p < end) {
+    LexProbe probe(p, cache);
+    LexRuleMatch match = MatchLexRule(mode_, probe);
+    if (probe.hitEnd() && !atEnd) {
+      pending_.assign(p, end);
+      return;
+    }
+    p += Act(match.rule, p, match.length, sinks);
+  }
+}
+
+int HtmlLexer::Act(int rule, const char* start, int length, const HtmlLexSinks& sinks) {
+  if (rule <= 15)
+    return ActContent(rule, start, length, sinks);
+  if (rule <= 25) {
+    ActTag(rule, start, length, sinks);
+  } else if (rule <= 36) {
+    ActDeclaration(rule, start, length, sinks);
+  }
+  return length;  // rule 37: a line feed inside markup is skipped silently
+}
+
+int HtmlLexer::ActContent(int rule, const char* start, int length, const HtmlLexSinks& sinks) {
+  switch (rule) {
+    case 1:
+    case 4: {
+      HtmlLexKind kind = rule == 1 ? HtmlLexKind::CharReference : HtmlLexKind::EntityReference;
+      char last = start[length - 1];
+      bool terminated = last == ';' || last == '\n';
+      const std::array<HtmlLexKind, 2> kinds{kind, HtmlLexKind::ReferenceEnd};
+      const std::array<const char*, 2> texts{start, start + length - 1};
+      const std::array<int, 2> lengths{terminated ? length - 1 : length, 1};
+      Emit(sinks.content, sinks.contentUser, terminated ? 2 : 1, kinds.data(), texts.data(),
+           lengths.data());
+      break;
+    }
+    case 2:
+      Report(kBadCharReference, start, length, sinks);
+      break;
+    case 3:
+      Report(kNamedCharReference, start, length, sinks);
+      break;
+    case 5:
+      Append(HtmlLexKind::EndTagOpen, start, length, true);
+      mode_ = HtmlLexMode::EndTagMode;
+      break;
+    case 6:
+      Report(kEmptyEndTag, start, length, sinks);
+      break;
+    case 7:
+      Append(HtmlLexKind::DeclarationOpen, start, length, true);
+      mode_ = HtmlLexMode::DeclarationMode;
+      break;
+    case 8:
+    case 12: {
+      HtmlLexKind kind =
+          rule == 8 ? HtmlLexKind::DeclarationOpen : HtmlLexKind::ProcessingInstruction;
+      Emit(sinks.declaration, sinks.declarationUser, 1, &kind, &start, &length);
+      break;
+    }
+    case 9:
+      // Only "<!" opens the declaration; the dashes are read again as the comment.
+      Append(HtmlLexKind::DeclarationOpen, start, 2, false);
+      mode_ = HtmlLexMode::CommentMode;
+      return 2;
+    case 10:
+      Report(kMarkedSection, start, length, sinks);
+      mode_ = HtmlLexMode::SkipMode;
+      break;
+    case 11:
+      Report(kUnmatchedMarkedSectionEnd, start, length, sinks);
+      break;
+    case 13:
+      Append(HtmlLexKind::StartTagOpen, start, length, true);
+      mode_ = HtmlLexMode::StartTagMode;
+      break;
+    case 14:
+      Report(kEmptyStartTag, start, length, sinks);
+      break;
+    default: {
+      HtmlLexKind kind = HtmlLexKind::Data;
+      Emit(sinks.content, sinks.contentUser, 1, &kind, &start, &length);
+      break;
+    }
+  }
+  return length;
+}
+
+void HtmlLexer::ActTag(int rule, const char* start, int length, const HtmlLexSinks& sinks) {
+  switch (rule) {
+    case 16: {
+      int nameLength = length;
+      if (normalize_) {
+        while (nameLength > 1 && (start[nameLength - 1] == '=' || IsCSpace(start[nameLength - 1])))
+          --nameLength;
+      }
+      Append(HtmlLexKind::AttributeName, start, nameLength, true);
+      mode_ = HtmlLexMode::ValueMode;
+      break;
+    }
+    case 17:
+      AppendEmpty(HtmlLexKind::AttributeName);
+      Append(HtmlLexKind::NameToken, start, length, true);
+      break;
+    case 18:
+      Append(HtmlLexKind::NameValue, start, length, false);
+      mode_ = HtmlLexMode::StartTagMode;
+      break;
+    case 19:
+      // A quote left open swallows text up to the next attribute's '="'.
+      if (length > 2 && start[length - 2] == '=' &&
+          std::string_view(start, static_cast<std::size_t>(length)).find('>') !=
+              std::string_view::npos) {
+        Report(kMissingEndQuote, start, length, sinks);
+      }
+      Append(HtmlLexKind::LiteralValue, start, length, false);
+      mode_ = HtmlLexMode::StartTagMode;
+      break;
+    case 20:
+      Report(kValueNeedsQuotes, start, length, sinks);
+      Append(HtmlLexKind::LiteralValue, start, length, false);
+      mode_ = HtmlLexMode::StartTagMode;
+      break;
+    case 21:
+      Report(kTagCloseForValue, start, length, sinks);
+      Deliver(sinks.content, sinks.contentUser);
+      mode_ = HtmlLexMode::ContentMode;
+      break;
+    case 22:
+      Append(HtmlLexKind::TagClose, start, length, false);
+      Deliver(sinks.content, sinks.contentUser);
+      mode_ = HtmlLexMode::ContentMode;
+      break;
+    case 23:
+    case 24:
+      Report(rule == 23 ? kNetTag : kUnclosedTag, start, length, sinks);
+      Deliver(sinks.content, sinks.contentUser);
+      mode_ = HtmlLexMode::ContentMode;
+      break;
+    default:
+      Report(kBadCharInTag, start, length, sinks);
+      break;
+  }
+}
+
+void HtmlLexer::ActDeclaration(int rule, const char* start, int length, const HtmlLexSinks& sinks) {
+  switch (rule) {
+    case 26:
+      Append(HtmlLexKind::Comment, start, length, false);
+      break;
+    case 27:
+      Report(kParameterEntity, start, length, sinks);
+      break;
+    case 28:
+      Append(HtmlLexKind::Number, start, length, false);
+      break;
+    case 29:
+      Append(HtmlLexKind::NameToken, start, length, true);
+      break;
+    case 30:
+      Append(HtmlLexKind::LiteralValue, start, length, false);
+      break;
+    case 31:
+      Append(HtmlLexKind::TagClose, start, length, false);
+      Deliver(sinks.declaration, sinks.declarationUser);
+      mode_ = HtmlLexMode::ContentMode;
+      break;
+    case 32:
+      Report(kDeclarationSubset, start, length, sinks);
+      Deliver(sinks.declaration, sinks.declarationUser);
+      mode_ = HtmlLexMode::SkipMode;
+      break;
+    case 33:
+      Report(kIllegalDeclarationChar, start, length, sinks);
+      break;
+    case 34:
+      mode_ = HtmlLexMode::ContentMode;
+      break;
+    case 35:
+      mode_ = HtmlLexMode::CommentMode;
+      break;
+    default:
+      Report(kSubsetSkipping, start, length, sinks);
+      break;
+  }
+}
+
+void HtmlLexer::Report(int message, const char* start, int length, const HtmlLexSinks& sinks) {
+  const MessageText& m = kMessages[static_cast<std::size_t>(message)];
+  const std::array<HtmlLexKind, 2> kinds{m.kind, HtmlLexKind::Data};
+  const std::array<const char*, 2> texts{m.text.data(), start};
+  const std::array<int, 2> lengths{static_cast<int>(m.text.size()), length};
+  Emit(sinks.message, sinks.messageUser, 2, kinds.data(), texts.data(), lengths.data());
+}
+
+void HtmlLexer::Append(HtmlLexKind kind, const char* text, int length, bool lowered) {
+  if (normalize_) {
+    while (length > 1 && IsCSpace(text[length - 1]))
+      --length;
+  }
+  accKinds_.push_back(kind);
+  accOffsets_.push_back(static_cast<int>(accText_.size()));
+  accLengths_.push_back(length);
+  std::size_t at = accText_.size();
+  accText_.append(text, static_cast<std::size_t>(length));
+  if (normalize_ && lowered) {
+    for (std::size_t i = at; i < accText_.size(); ++i)
+      accText_[i] = LowerAscii(accText_[i]);
+  }
+}
+
+void HtmlLexer::AppendEmpty(HtmlLexKind kind) {
+  accKinds_.push_back(kind);
+  accOffsets_.push_back(-1);
+  accLengths_.push_back(0);
+}
+
+void HtmlLexer::Deliver(HtmlLexCallback callback, void* user) {
+  accPointers_.clear();
+  for (int offset : accOffsets_) {
+    accPointers_.push_back(offset < 0 ? nullptr
+                                      : accText_.data() + static_cast<std::size_t>(offset));
+  }
+  Emit(callback, user, static_cast<int>(accKinds_.size()), accKinds_.data(), accPointers_.data(),
+       accLengths_.data());
+  accKinds_.clear();
+  accOffsets_.clear();
+  accLengths_.clear();
+  accText_.clear();
+}
+
+void HtmlLexer::Emit(HtmlLexCallback callback, void* user, int count, const HtmlLexKind* kinds,
+                     const char* const* texts, const int* lengths) {
+  if (callback != nullptr && count > 0)
+    callback(user, *this, count, kinds, texts, lengths);
+}
+
+}  // namespace pelmo

@@ -1,0 +1,119 @@
+// The HTML lexer: splits page text into the lexical tokens of SGML-style markup (character
+// data, tags with their attributes, references, declarations, comments, processing
+// instructions) and hands them to three callbacks. It decodes nothing and knows no element
+// or attribute names; it only recognises the shapes of markup.
+//
+// Scanning is longest match: in each mode a fixed list of rules is tried, the longest match
+// wins and on equal length the rule listed first wins. Tag and declaration tokens are
+// collected in an accumulator and delivered together when the construct ends; data,
+// references and processing instructions are delivered at once as views into the text.
+// Malformed markup never stops the lexer: it reports a message event and goes on.
+//
+// Text may arrive in several chunks. A token that is unfinished at the end of a chunk is kept
+// in a pending buffer and rescanned when the next chunk arrives; an empty chunk marks the end
+// of the input, after which the longest match found so far is taken.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pelmo {
+
+// The numbers are what callbacks receive; they are fixed.
+enum class HtmlLexKind : std::uint8_t {
+  Data = 1,
+  StartTagOpen = 2,
+  EndTagOpen = 3,
+  TagClose = 4,
+  AttributeName = 5,
+  NameToken = 6,
+  Number = 7,
+  NameValue = 8,
+  LiteralValue = 9,
+  EntityReference = 10,
+  CharReference = 11,
+  ReferenceEnd = 12,
+  ProcessingInstruction = 13,
+  DeclarationOpen = 14,
+  Comment = 15,
+  Limitation = 16,
+  Error = 17,
+  Warning = 18,
+};
+
+enum class HtmlLexMode : std::uint8_t {
+  ContentMode,
+  StartTagMode,
+  ValueMode,
+  EndTagMode,
+  DeclarationMode,
+  CommentMode,
+  SkipMode,
+};
+
+class HtmlLexer;
+
+// One event: `count` tokens in order. Texts are not NUL-terminated, may be null when the
+// length is 0, and are valid only during the call. The return value is ignored.
+using HtmlLexCallback = int (*)(void* user, HtmlLexer& lexer, int count, const HtmlLexKind* kinds,
+                                const char* const* texts, const int* lengths);
+
+// Where events go: content (data, references, tags), declarations and processing
+// instructions, and messages. A null callback drops its events.
+struct HtmlLexSinks {
+  HtmlLexCallback content = nullptr;
+  void* contentUser = nullptr;
+  HtmlLexCallback declaration = nullptr;
+  void* declarationUser = nullptr;
+  HtmlLexCallback message = nullptr;
+  void* messageUser = nullptr;
+};
+
+class HtmlLexer {
+ public:
+  HtmlLexer() = default;
+  HtmlLexer(const HtmlLexer&) = delete;
+  HtmlLexer& operator=(const HtmlLexer&) = delete;
+
+  // With normalize on, accumulated token texts lose trailing whitespace (never below one
+  // byte) and tag, attribute and declaration names are lowered. Returns the previous flag.
+  bool SetNormalize(bool on);
+
+  // Scans `length` bytes of `text`; a length of 0 marks the end of the input. Bytes of an
+  // unfinished token are kept until the next call. The text is only read during the call.
+  void Feed(const char* text, int length, const HtmlLexSinks& sinks);
+
+  HtmlLexMode mode() const { return mode_; }
+
+ private:
+  void Scan(const char* begin, const char* end, bool atEnd, const HtmlLexSinks& sinks);
+  // Runs the action of `rule` for the `length` bytes at `start`; returns the bytes consumed.
+  int Act(int rule, const char* start, int length, const HtmlLexSinks& sinks);
+  int ActContent(int rule, const char* start, int length, const HtmlLexSinks& sinks);
+  void ActTag(int rule, const char* start, int length, const HtmlLexSinks& sinks);
+  void ActDeclaration(int rule, const char* start, int length, const HtmlLexSinks& sinks);
+
+  void Deliver(HtmlLexCallback callback, void* user);
+  void Report(int message, const char* start, int length, const HtmlLexSinks& sinks);
+  void Append(HtmlLexKind kind, const char* text, int length, bool lowered);
+  void AppendEmpty(HtmlLexKind kind);
+  void Emit(HtmlLexCallback callback, void* user, int count, const HtmlLexKind* kinds,
+            const char* const* texts, const int* lengths);
+
+  HtmlLexMode mode_ = HtmlLexMode::ContentMode;
+  bool normalize_ = false;
+
+  // The accumulator: the tokens of the tag or declaration being read. Texts are copies kept
+  // end to end in `accText_`; offsets stay valid while it grows. An offset of -1 marks a
+  // token without text.
+  std::vector<HtmlLexKind> accKinds_;
+  std::vector<int> accOffsets_;
+  std::vector<int> accLengths_;
+  std::string accText_;
+  std::vector<const char*> accPointers_;  // built at delivery
+
+  std::string pending_;  // bytes of a token left unfinished by the previous chunk
+};
+
+}  // namespace pelmo

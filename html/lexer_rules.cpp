@@ -1,0 +1,302 @@
+#include "html/lexer_rules.h"
+
+#include <cstring>
+
+namespace pelmo {
+namespace {
+
+enum : std::uint8_t {
+  kLetter = 1,
+  kDigit = 2,
+  kName = 4,       // letter, digit, '-' or '.'
+  kSpace = 8,      // space, TAB, CR, LF
+  kTerm = 16,      // ends a reference: ';' or LF
+  kOther = 32,     // none of the above and none of the markup punctuation
+  kNotValue = 64,  // ends an unquoted value: space, TAB, LF, '"', '>'
+  kDataStop = 128  // may begin markup or a reference: '<', '&'
+};
+
+constexpr std::array<std::uint8_t, 256> MakeClasses() {
+  std::array<std::uint8_t, 256> table{};
+  constexpr std::string_view kPunctuation = "!\"#$%&'()*+,-./:;<=>?[]";
+  for (int c = 0; c < 256; ++c) {
+    std::uint8_t flags = 0;
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
+      flags |= kLetter | kName;
+    if (c >= '0' && c <= '9')
+      flags |= kDigit | kName;
+    if (c == '-' || c == '.')
+      flags |= kName;
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+      flags |= kSpace;
+    if (c == ';' || c == '\n')
+      flags |= kTerm;
+    if (flags == 0 && kPunctuation.find(static_cast<char>(c)) == std::string_view::npos) {
+      flags |= kOther;
+    }
+    if (c == ' ' || c == '\t' || c == '\n' || c == '"' || c == '>')
+      flags |= kNotValue;
+    if (c == '<' || c == '&')
+      flags |= kDataStop;
+    table[static_cast<std::size_t>(c)] = flags;
+  }
+  return table;
+}
+
+constexpr std::array<std::uint8_t, 256> kClasses = MakeClasses();
+
+bool Is(int c, std::uint8_t classes) {
+  return c >= 0 && (kClasses[static_cast<std::size_t>(c)] & classes) != 0;
+}
+
+std::ptrdiff_t Skip(LexProbe& probe, std::ptrdiff_t i, std::uint8_t classes) {
+  while (Is(probe.At(i), classes))
+    ++i;
+  return i;
+}
+
+// Keeps the longest match; offered in rule order, so an equal length keeps the lower rule.
+struct Best {
+  LexRuleMatch match;
+  void Offer(int rule, std::ptrdiff_t length) {
+    if (length > match.length)
+      match = {rule, static_cast<int>(length)};
+  }
+};
+
+// L N* S* from offset `i`; 0 when there is no letter there.
+std::ptrdiff_t NameWithSpace(LexProbe& probe, std::ptrdiff_t i) {
+  if (!Is(probe.At(i), kLetter))
+    return 0;
+  return Skip(probe, Skip(probe, i + 1, kName), kSpace);
+}
+
+// One byte of class `first` at `i`, then `rest`*, then an optional terminator.
+std::ptrdiff_t Reference(LexProbe& probe, std::ptrdiff_t i, std::uint8_t first, std::uint8_t rest) {
+  if (!Is(probe.At(i), first))
+    return 0;
+  std::ptrdiff_t j = Skip(probe, i + 1, rest);
+  return Is(probe.At(j), kTerm) ? j + 1 : j;
+}
+
+// A quote, bytes up to the same quote, then S*; 0 when the closing quote is not there.
+std::ptrdiff_t QuotedLiteral(LexProbe& probe, char quote) {
+  std::ptrdiff_t close = probe.Find(1, quote);
+  return close < 0 ? 0 : Skip(probe, close + 1, kSpace);
+}
+
+// Character data: one or more data units, else a lone '&' or '<'. '&' and '<' are data only
+// where they cannot begin a reference or markup.
+std::ptrdiff_t DataLength(LexProbe& probe) {
+  const char* text = probe.start();
+  std::ptrdiff_t available = probe.available();
+  std::ptrdiff_t i = 0;
+  for (;;) {
+    while (i < available && !(kClasses[static_cast<unsigned char>(text[i])] & kDataStop))
+      ++i;
+    int c = probe.At(i);
+    if (c < 0)
+      break;
+    int next = probe.At(i + 1);
+    if (next < 0)
+      break;
+    bool unit = c == '&' ? (next != '#' && next != '&' && next != '<' && !Is(next, kLetter))
+                         : (Is(next, kSpace | kOther) || next == '[' || next == ']');
+    if (!unit)
+      break;
+    i += 2;
+  }
+  return i == 0 ? 1 : i;
+}
+
+LexRuleMatch MatchContent(LexProbe& probe) {
+  Best best;
+  int c = probe.At(0);
+  if (c == '&') {
+    if (probe.At(1) == '#') {
+      best.Offer(1, Reference(probe, 2, kDigit, kDigit));
+      best.Offer(2, Reference(probe, 2, kDigit, kName));
+      best.Offer(3, Reference(probe, 2, kLetter, kName));
+    }
+    best.Offer(4, Reference(probe, 1, kLetter, kName));
+  } else if (c == '<') {
+    int c1 = probe.At(1);
+    if (c1 == '/') {
+      best.Offer(5, NameWithSpace(probe, 2));
+      if (probe.At(2) == '>')
+        best.Offer(6, 3);
+    } else if (c1 == '!') {
+      best.Offer(7, NameWithSpace(probe, 2));
+      int c2 = probe.At(2);
+      if (c2 == '>')
+        best.Offer(8, 3);
+      if (c2 == '-' && probe.At(3) == '-')
+        best.Offer(9, 4);
+      if (c2 == '[')
+        best.Offer(10, Skip(probe, 3, kSpace));
+    } else if (c1 == '?') {
+      std::ptrdiff_t close = probe.Find(2, '>');
+      if (close >= 0)
+        best.Offer(12, close + 1);
+    }
+    best.Offer(13, NameWithSpace(probe, 1));
+    if (c1 == '>')
+      best.Offer(14, 2);
+  } else if (c == ']') {
+    if (probe.At(1) == ']' && probe.At(2) == '>')
+      best.Offer(11, 3);
+  }
+  best.Offer(15, DataLength(probe));
+  return best.match;
+}
+
+LexRuleMatch MatchTag(LexProbe& probe, bool startTag) {
+  Best best;
+  int c = probe.At(0);
+  if (startTag && Is(c, kLetter)) {
+    std::ptrdiff_t name = Skip(probe, Skip(probe, 1, kName), kSpace);
+    if (probe.At(name) == '=')
+      best.Offer(16, Skip(probe, name + 1, kSpace));
+    best.Offer(17, name);
+  }
+  if (c == '>')
+    best.Offer(22, 1);
+  if (startTag && c == '/')
+    best.Offer(23, 1);
+  if (c == '<')
+    best.Offer(24, 1);
+  best.Offer(c == '\n' ? 37 : 25, 1);
+  return best.match;
+}
+
+LexRuleMatch MatchValue(LexProbe& probe) {
+  Best best;
+  int c = probe.At(0);
+  if (Is(c, kName))
+    best.Offer(18, Skip(probe, Skip(probe, 1, kName), kSpace));
+  if (c == '"' || c == '\'')
+    best.Offer(19, QuotedLiteral(probe, static_cast<char>(c)));
+  if (c >= 0 && !Is(c, kNotValue)) {
+    std::ptrdiff_t i = 1;
+    for (int b = probe.At(i); b >= 0 && !Is(b, kNotValue); b = probe.At(i))
+      ++i;
+    best.Offer(20, Skip(probe, i, kSpace));
+  }
+  if (c == '>')
+    best.Offer(21, 1);
+  best.Offer(c == '\n' ? 37 : 25, 1);
+  return best.match;
+}
+
+LexRuleMatch MatchDeclaration(LexProbe& probe, bool comment) {
+  Best best;
+  int c = probe.At(0);
+  if (c == '-' && probe.At(1) == '-') {
+    std::ptrdiff_t close = probe.FindDoubleDash(2);
+    if (close >= 0)
+      best.Offer(26, Skip(probe, close + 2, kSpace));
+  }
+  if (!comment) {
+    if (c == '%')
+      best.Offer(27, Skip(probe, Reference(probe, 1, kLetter, kName), kSpace));
+    if (Is(c, kDigit))
+      best.Offer(28, Skip(probe, Skip(probe, 1, kDigit), kSpace));
+    best.Offer(29, NameWithSpace(probe, 0));
+    if (c == '"' || c == '\'')
+      best.Offer(30, QuotedLiteral(probe, static_cast<char>(c)));
+  }
+  if (c == '>')
+    best.Offer(31, 1);
+  if (!comment && c == '[')
+    best.Offer(32, 1);
+  best.Offer(c == '\n' ? 37 : 33, 1);
+  return best.match;
+}
+
+LexRuleMatch MatchSkip(LexProbe& probe) {
+  Best best;
+  if (probe.At(0) == ']') {
+    if (probe.At(1) == ']' && probe.At(2) == '>')
+      best.Offer(34, 3);
+    best.Offer(35, 1);
+  } else {
+    const char* text = probe.start();
+    const void* close = std::memchr(text, ']', static_cast<std::size_t>(probe.available()));
+    if (close == nullptr) {
+      probe.At(probe.available());  // the run may go on in the next chunk
+      best.Offer(36, probe.available());
+    } else {
+      best.Offer(36, static_cast<const char*>(close) - text);
+    }
+  }
+  return best.match;
+}
+
+}  // namespace
+
+const char* LexSearchCache::FindByte(const char* from, char c) {
+  Entry& entry = entries_[c == '"' ? 0 : c == '\'' ? 1 : 2];
+  if (entry.from != nullptr && entry.from <= from && from <= entry.found)
+    return entry.found;
+  const void* hit = std::memchr(from, c, static_cast<std::size_t>(end_ - from));
+  entry = {from, hit == nullptr ? end_ : static_cast<const char*>(hit)};
+  return entry.found;
+}
+
+const char* LexSearchCache::FindDoubleDash(const char* from) {
+  Entry& entry = entries_[3];
+  if (entry.from != nullptr && entry.from <= from && from <= entry.found)
+    return entry.found;
+  const char* found = end_;
+  for (const char* p = from; p < end_;) {
+    const void* hit = std::memchr(p, '-', static_cast<std::size_t>(end_ - p));
+    if (hit == nullptr)
+      break;
+    p = static_cast<const char*>(hit);
+    if (p + 1 < end_ && p[1] == '-') {
+      found = p;
+      break;
+    }
+    ++p;
+  }
+  entry = {from, found};
+  return found;
+}
+
+std::ptrdiff_t LexProbe::Found(const char* at) {
+  if (at == cache_.end()) {
+    hitEnd_ = true;
+    return -1;
+  }
+  return at - start_;
+}
+
+std::ptrdiff_t LexProbe::Find(std::ptrdiff_t from, char c) {
+  return Found(cache_.FindByte(start_ + from, c));
+}
+
+std::ptrdiff_t LexProbe::FindDoubleDash(std::ptrdiff_t from) {
+  return Found(cache_.FindDoubleDash(start_ + from));
+}
+
+LexRuleMatch MatchLexRule(HtmlLexMode mode, LexProbe& probe) {
+  switch (mode) {
+    case HtmlLexMode::ContentMode:
+      return MatchContent(probe);
+    case HtmlLexMode::StartTagMode:
+      return MatchTag(probe, true);
+    case HtmlLexMode::EndTagMode:
+      return MatchTag(probe, false);
+    case HtmlLexMode::ValueMode:
+      return MatchValue(probe);
+    case HtmlLexMode::DeclarationMode:
+      return MatchDeclaration(probe, false);
+    case HtmlLexMode::CommentMode:
+      return MatchDeclaration(probe, true);
+    case HtmlLexMode::SkipMode:
+      return MatchSkip(probe);
+  }
+  return {};
+}
+
+}  // namespace pelmo
