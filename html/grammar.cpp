@@ -1,6 +1,7 @@
 #include "html/grammar.h"
 
 #include "html/grammar_rules.h"
+#include "html/vocabulary.h"
 
 namespace pelmo {
 
@@ -10,7 +11,6 @@ using grammar::Alt;
 using grammar::AltKind;
 using grammar::ElementRule;
 using grammar::Group;
-using grammar::kElementCount;
 using grammar::RuleKind;
 
 // A content model flattened: which alternatives it has, groups expanded.
@@ -57,7 +57,8 @@ constexpr std::array<ContentSet, grammar::kGroupCount> kContentSets = [] {
 // at most one element alternative accepts a given start tag, and text is tried first, so
 // taking text if it comes next, else the element alternative of the next start tag, else a
 // stray end tag, gives the same result as trying them in the listed order. These checks
-// keep the tables within those conditions; html, head and body are never content.
+// keep the tables within those conditions; html, head and body are never content, and
+// every element has a rule.
 constexpr bool TablesFitDispatch() {
   for (const ContentSet& set : kContentSets) {
     if (!set.textFirst || set.elementTwice || set.elements[grammar::kHtml] ||
@@ -65,13 +66,14 @@ constexpr bool TablesFitDispatch() {
       return false;
     }
   }
+  for (const ElementRule& rule : grammar::kElementRules) {
+    if (rule.kind == RuleKind::Missing) {
+      return false;
+    }
+  }
   return true;
 }
 static_assert(TablesFitDispatch());
-
-bool EndTagRequired(int code) {
-  return code >= 0 && code < kElementCount && grammar::kEndTagRequired[code];
-}
 
 // Conventions in this class: `cursor_` is the one current token, null at the end of the
 // list; every rule advances it. A rule that does not match leaves it where it was. `depth`
@@ -198,6 +200,7 @@ bool Grammar::RunElementRule(int code, HtmlNode* parent, int depth) {
   HtmlNode* node = AppendChild(parent, code);
   AttachStartTag(code, node);
   switch (rule.kind) {
+    case RuleKind::Missing:
     case RuleKind::Empty:
     case RuleKind::Document:
       return true;

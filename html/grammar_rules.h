@@ -8,26 +8,98 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
+#include <string_view>
+
+#include "html/vocabulary.h"
+#include "html/vocabulary_tables.h"
 
 namespace pelmo::grammar {
 
-// Element codes: positions in the vocabulary's element table.
+// The code of an element name, looked up in the vocabulary when compiling; a name that is
+// not there does not compile.
+consteval int Code(std::string_view name) {
+  for (std::size_t i = 0; i < kElements.size(); ++i) {
+    if (kElements[i].name == name) {
+      return static_cast<int>(i);
+    }
+  }
+  throw "not an element of the vocabulary";
+}
+
 // clang-format off
-enum ElementCode : int {
-    kA = 0, kAddress = 1, kApplet = 2, kArea = 3, kB = 4, kBase = 5, kBasefont = 6, kBig = 7,
-    kBlockquote = 8, kBody = 9, kBr = 10, kCaption = 11, kCenter = 12, kCite = 13, kCode = 14,
-    kDd = 15, kDfn = 16, kDir = 17, kDiv = 18, kDl = 19, kDt = 20, kEm = 21, kFont = 22,
-    kForm = 23, kH1 = 24, kH2 = 25, kH3 = 26, kH4 = 27, kH5 = 28, kH6 = 29, kHead = 30,
-    kHr = 31, kHtml = 32, kI = 33, kImg = 34, kInput = 35, kIsindex = 36, kKbd = 37, kLi = 38,
-    kLink = 39, kListing = 40, kMap = 41, kMenu = 42, kMeta = 43, kOl = 44, kOption = 45,
-    kP = 46, kParam = 47, kPlaintext = 48, kPre = 49, kSamp = 50, kScript = 51, kSelect = 52,
-    kSmall = 53, kStrike = 54, kStrong = 55, kStyle = 56, kSub = 57, kSup = 58, kTable = 59,
-    kTd = 60, kTextarea = 61, kTh = 62, kTitle = 63, kTr = 64, kTt = 65, kU = 66, kUl = 67,
-    kVar = 68, kXmp = 69,
-};
+inline constexpr int kA = Code("a");
+inline constexpr int kAddress = Code("address");
+inline constexpr int kApplet = Code("applet");
+inline constexpr int kArea = Code("area");
+inline constexpr int kB = Code("b");
+inline constexpr int kBase = Code("base");
+inline constexpr int kBasefont = Code("basefont");
+inline constexpr int kBig = Code("big");
+inline constexpr int kBlockquote = Code("blockquote");
+inline constexpr int kBody = Code("body");
+inline constexpr int kBr = Code("br");
+inline constexpr int kCaption = Code("caption");
+inline constexpr int kCenter = Code("center");
+inline constexpr int kCite = Code("cite");
+inline constexpr int kCode = Code("code");
+inline constexpr int kDd = Code("dd");
+inline constexpr int kDfn = Code("dfn");
+inline constexpr int kDir = Code("dir");
+inline constexpr int kDiv = Code("div");
+inline constexpr int kDl = Code("dl");
+inline constexpr int kDt = Code("dt");
+inline constexpr int kEm = Code("em");
+inline constexpr int kFont = Code("font");
+inline constexpr int kForm = Code("form");
+inline constexpr int kH1 = Code("h1");
+inline constexpr int kH2 = Code("h2");
+inline constexpr int kH3 = Code("h3");
+inline constexpr int kH4 = Code("h4");
+inline constexpr int kH5 = Code("h5");
+inline constexpr int kH6 = Code("h6");
+inline constexpr int kHead = Code("head");
+inline constexpr int kHr = Code("hr");
+inline constexpr int kHtml = Code("html");
+inline constexpr int kI = Code("i");
+inline constexpr int kImg = Code("img");
+inline constexpr int kInput = Code("input");
+inline constexpr int kIsindex = Code("isindex");
+inline constexpr int kKbd = Code("kbd");
+inline constexpr int kLi = Code("li");
+inline constexpr int kLink = Code("link");
+inline constexpr int kListing = Code("listing");
+inline constexpr int kMap = Code("map");
+inline constexpr int kMenu = Code("menu");
+inline constexpr int kMeta = Code("meta");
+inline constexpr int kOl = Code("ol");
+inline constexpr int kOption = Code("option");
+inline constexpr int kP = Code("p");
+inline constexpr int kParam = Code("param");
+inline constexpr int kPlaintext = Code("plaintext");
+inline constexpr int kPre = Code("pre");
+inline constexpr int kSamp = Code("samp");
+inline constexpr int kScript = Code("script");
+inline constexpr int kSelect = Code("select");
+inline constexpr int kSmall = Code("small");
+inline constexpr int kStrike = Code("strike");
+inline constexpr int kStrong = Code("strong");
+inline constexpr int kStyle = Code("style");
+inline constexpr int kSub = Code("sub");
+inline constexpr int kSup = Code("sup");
+inline constexpr int kTable = Code("table");
+inline constexpr int kTd = Code("td");
+inline constexpr int kTextarea = Code("textarea");
+inline constexpr int kTh = Code("th");
+inline constexpr int kTitle = Code("title");
+inline constexpr int kTr = Code("tr");
+inline constexpr int kTt = Code("tt");
+inline constexpr int kU = Code("u");
+inline constexpr int kUl = Code("ul");
+inline constexpr int kVar = Code("var");
+inline constexpr int kXmp = Code("xmp");
 // clang-format on
-inline constexpr int kElementCount = 70;
 
 enum class Group : std::uint8_t {
   FontStyle,
@@ -146,6 +218,7 @@ inline constexpr std::array<std::span<const Alt>, kGroupCount> kGroups = {
 };
 
 enum class RuleKind : std::uint8_t {
+  Missing,    // no rule: caught when compiling
   Document,   // html, head and body: built by the document rules, never as content
   Empty,      // no children and no end tag handling
   TextOnly,   // at most one text child, then the end tag
@@ -153,109 +226,43 @@ enum class RuleKind : std::uint8_t {
 };
 
 struct ElementRule {
-  RuleKind kind;
-  Group content;
+  RuleKind kind = RuleKind::Missing;
+  Group content = Group::None;
   int firstOnce = -1;  // an element tried once before the loop (table's caption), or -1
 };
 
-constexpr ElementRule Empty() {
-  return {RuleKind::Empty, Group::None};
-}
-constexpr ElementRule TextOnly() {
-  return {RuleKind::TextOnly, Group::None};
-}
-constexpr ElementRule Holds(Group content) {
-  return {RuleKind::Container, content};
-}
-constexpr ElementRule Document(Group content) {
-  return {RuleKind::Document, content};
-}
-
 // Indexed by element code.
-inline constexpr std::array<ElementRule, kElementCount> kElementRules = {
-    Holds(Group::Anchor),                           // a
-    Holds(Group::Address),                          // address
-    Holds(Group::Applet),                           // applet
-    Empty(),                                        // area
-    Holds(Group::TextLevel),                        // b
-    Empty(),                                        // base
-    Empty(),                                        // basefont
-    Holds(Group::TextLevel),                        // big
-    Holds(Group::Division),                         // blockquote
-    Document(Group::Body),                          // body
-    Empty(),                                        // br
-    Holds(Group::TextLevel),                        // caption
-    Holds(Group::Division),                         // center
-    Holds(Group::TextLevel),                        // cite
-    Holds(Group::TextLevel),                        // code
-    Holds(Group::Flow),                             // dd
-    Holds(Group::TextLevel),                        // dfn
-    Holds(Group::List),                             // dir
-    Holds(Group::Division),                         // div
-    Holds(Group::DefinitionList),                   // dl
-    Holds(Group::Flow),                             // dt
-    Holds(Group::TextLevel),                        // em
-    Holds(Group::TextLevel),                        // font
-    Holds(Group::Division),                         // form
-    Holds(Group::TextLevel),                        // h1
-    Holds(Group::TextLevel),                        // h2
-    Holds(Group::TextLevel),                        // h3
-    Holds(Group::TextLevel),                        // h4
-    Holds(Group::TextLevel),                        // h5
-    Holds(Group::TextLevel),                        // h6
-    Document(Group::Head),                          // head
-    Empty(),                                        // hr
-    Document(Group::None),                          // html
-    Holds(Group::TextLevel),                        // i
-    Empty(),                                        // img
-    Empty(),                                        // input
-    Empty(),                                        // isindex
-    Holds(Group::TextLevel),                        // kbd
-    Holds(Group::Flow),                             // li
-    Empty(),                                        // link
-    TextOnly(),                                     // listing
-    Holds(Group::Map),                              // map
-    Holds(Group::List),                             // menu
-    Empty(),                                        // meta
-    Holds(Group::List),                             // ol
-    TextOnly(),                                     // option
-    Holds(Group::TextLevel),                        // p
-    Empty(),                                        // param
-    TextOnly(),                                     // plaintext
-    Holds(Group::Pre),                              // pre
-    Holds(Group::TextLevel),                        // samp
-    TextOnly(),                                     // script
-    Holds(Group::Select),                           // select
-    Holds(Group::TextLevel),                        // small
-    Holds(Group::TextLevel),                        // strike
-    Holds(Group::TextLevel),                        // strong
-    TextOnly(),                                     // style
-    Holds(Group::TextLevel),                        // sub
-    Holds(Group::TextLevel),                        // sup
-    {RuleKind::Container, Group::Table, kCaption},  // table
-    Holds(Group::Division),                         // td
-    TextOnly(),                                     // textarea
-    Holds(Group::Division),                         // th
-    TextOnly(),                                     // title
-    Holds(Group::Row),                              // tr
-    Holds(Group::TextLevel),                        // tt
-    Holds(Group::TextLevel),                        // u
-    Holds(Group::List),                             // ul
-    Holds(Group::TextLevel),                        // var
-    TextOnly(),                                     // xmp
-};
-
-// Whether an element's end tag must be searched for when its content ends. Kept here until
-// the vocabulary carries the flag.
-inline constexpr std::array<bool, kElementCount> kEndTagRequired = [] {
-  std::array<bool, kElementCount> required{};
-  required.fill(true);
-  for (int code : {kArea,   kBase, kBasefont, kBody,      kBr,      kDd, kDt,   kHead,
-                   kHr,     kHtml, kImg,      kInput,     kIsindex, kLi, kLink, kMeta,
-                   kOption, kP,    kParam,    kPlaintext, kTd,      kTh, kTr}) {
-    required[code] = false;
-  }
-  return required;
+inline constexpr std::array<ElementRule, kElementCount> kElementRules = [] {
+  std::array<ElementRule, kElementCount> rules{};
+  const auto set = [&rules](std::initializer_list<int> codes, RuleKind kind, Group content) {
+    for (int code : codes) {
+      rules[code] = {kind, content};
+    }
+  };
+  set({kHtml}, RuleKind::Document, Group::None);
+  set({kHead}, RuleKind::Document, Group::Head);
+  set({kBody}, RuleKind::Document, Group::Body);
+  set({kTitle, kScript, kStyle, kTextarea, kListing, kXmp, kOption, kPlaintext}, RuleKind::TextOnly,
+      Group::None);
+  set({kIsindex, kBase, kMeta, kLink, kImg, kBasefont, kBr, kInput, kArea, kParam, kHr},
+      RuleKind::Empty, Group::None);
+  set({kTt,   kI,   kB,   kU,    kStrike, kBig,     kSmall, kSub, kSup, kEm, kStrong, kDfn, kCode,
+       kSamp, kKbd, kVar, kCite, kFont,   kCaption, kH1,    kH2,  kH3,  kH4, kH5,     kH6,  kP},
+      RuleKind::Container, Group::TextLevel);
+  set({kA}, RuleKind::Container, Group::Anchor);
+  set({kApplet}, RuleKind::Container, Group::Applet);
+  set({kMap}, RuleKind::Container, Group::Map);
+  set({kSelect}, RuleKind::Container, Group::Select);
+  set({kAddress}, RuleKind::Container, Group::Address);
+  set({kPre}, RuleKind::Container, Group::Pre);
+  set({kUl, kOl, kDir, kMenu}, RuleKind::Container, Group::List);
+  set({kLi, kDd, kDt}, RuleKind::Container, Group::Flow);
+  set({kDl}, RuleKind::Container, Group::DefinitionList);
+  set({kDiv, kCenter, kBlockquote, kForm, kTd, kTh}, RuleKind::Container, Group::Division);
+  set({kTable}, RuleKind::Container, Group::Table);
+  rules[kTable].firstOnce = kCaption;
+  set({kTr}, RuleKind::Container, Group::Row);
+  return rules;
 }();
 
 }  // namespace pelmo::grammar

@@ -3,37 +3,24 @@
 #pragma once
 
 #include <algorithm>
-#include <array>
 #include <string>
 #include <string_view>
 
 #include "html/html_node.h"
+#include "html/vocabulary.h"
+#include "html/vocabulary_tables.h"
 
 namespace pelmo::test {
 
-inline constexpr std::array<std::string_view, 70> kElementNamesForTests = {
-    "a",          "address", "applet", "area",    "b",       "base",     "basefont", "big",
-    "blockquote", "body",    "br",     "caption", "center",  "cite",     "code",     "dd",
-    "dfn",        "dir",     "div",    "dl",      "dt",      "em",       "font",     "form",
-    "h1",         "h2",      "h3",     "h4",      "h5",      "h6",       "head",     "hr",
-    "html",       "i",       "img",    "input",   "isindex", "kbd",      "li",       "link",
-    "listing",    "map",     "menu",   "meta",    "ol",      "option",   "p",        "param",
-    "plaintext",  "pre",     "samp",   "script",  "select",  "small",    "strike",   "strong",
-    "style",      "sub",     "sup",    "table",   "td",      "textarea", "th",       "title",
-    "tr",         "tt",      "u",      "ul",      "var",     "xmp"};
-
 inline std::string ElementNameForTests(int code) {
-  if (code >= 0 && code < static_cast<int>(kElementNamesForTests.size())) {
-    return std::string(kElementNamesForTests[code]);
+  if (code >= 0 && code < kElementCount) {
+    return std::string(kElements[code].name);
   }
   return "?" + std::to_string(code);
 }
 
 inline int ElementCodeForTests(std::string_view name) {
-  const auto* found = std::find(kElementNamesForTests.begin(), kElementNamesForTests.end(), name);
-  return found == kElementNamesForTests.end()
-             ? -1
-             : static_cast<int>(found - kElementNamesForTests.begin());
+  return FindElement(name);
 }
 
 inline void AppendDump(const HtmlNode* node, std::string& out) {
