@@ -1,5 +1,6 @@
 #include "html/lexer.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -15,8 +16,9 @@
 // 28 number, 29 name, 30 literal, 31 '>', 32 '[', 33 stray byte. Skipping: 34 "]]>", 35 ']',
 // 36 skipped run. 37 LF inside markup.
 //
-// The accumulator holds the tokens of the tag or declaration being read, as copies; it is
-// delivered, and emptied, when the construct ends. Data, references, processing instructions
+// The accumulator holds the tokens of the tag or declaration being read; it is delivered, and
+// emptied, when the construct ends. Its texts are views of the scanned bytes until they must be
+// lowered or outlive the chunk, and copies after. Data, references, processing instructions
 // and messages are delivered at once, as views into the scanned bytes.
 
 namespace pelmo {
@@ -104,11 +106,13 @@ void HtmlLexer::Scan(const char* begin, const char* end, bool atEnd, const HtmlL
     LexProbe probe(p, cache);
     LexRuleMatch match = MatchLexRule(mode_, probe);
     if (probe.hitEnd() && !atEnd) {
+      KeepAccumulatedTexts(begin, end);
       pending_.assign(p, end);
       return;
     }
     p += Act(match.rule, p, match.length, sinks);
   }
+  KeepAccumulatedTexts(begin, end);
 }
 
 int HtmlLexer::Act(int rule, const char* start, int length, const HtmlLexSinks& sinks) {
@@ -299,36 +303,69 @@ void HtmlLexer::Append(HtmlLexKind kind, const char* text, int length, bool lowe
   if (normalize_) {
     while (length > 1 && IsCSpace(text[length - 1]))
       --length;
+    if (lowered) {
+      const char* end = text + length;
+      const char* upper = std::find_if(text, end, [](char c) { return c >= 'A' && c <= 'Z'; });
+      if (upper != end) {
+        char* copy = copies_.Allocate(static_cast<std::size_t>(length));
+        std::transform(text, end, copy, LowerAscii);
+        text = copy;
+      }
+    }
   }
   accKinds_.push_back(kind);
-  accOffsets_.push_back(static_cast<int>(accText_.size()));
+  accTexts_.push_back(text);
   accLengths_.push_back(length);
-  std::size_t at = accText_.size();
-  accText_.append(text, static_cast<std::size_t>(length));
-  if (normalize_ && lowered) {
-    for (std::size_t i = at; i < accText_.size(); ++i)
-      accText_[i] = LowerAscii(accText_[i]);
-  }
 }
 
 void HtmlLexer::AppendEmpty(HtmlLexKind kind) {
   accKinds_.push_back(kind);
-  accOffsets_.push_back(-1);
+  accTexts_.push_back(nullptr);
   accLengths_.push_back(0);
 }
 
-void HtmlLexer::Deliver(HtmlLexCallback callback, void* user) {
-  accPointers_.clear();
-  for (int offset : accOffsets_) {
-    accPointers_.push_back(offset < 0 ? nullptr
-                                      : accText_.data() + static_cast<std::size_t>(offset));
+// The scanned bytes are about to go away while a construct is still open.
+void HtmlLexer::KeepAccumulatedTexts(const char* begin, const char* end) {
+  for (std::size_t i = accFirstView_; i < accTexts_.size(); ++i) {
+    const char* text = accTexts_[i];
+    if (text == nullptr || text < begin || text >= end)
+      continue;
+    auto length = static_cast<std::size_t>(accLengths_[i]);
+    char* copy = copies_.Allocate(length);
+    std::copy(text, text + length, copy);
+    accTexts_[i] = copy;
   }
-  Emit(callback, user, static_cast<int>(accKinds_.size()), accKinds_.data(), accPointers_.data(),
+  accFirstView_ = accTexts_.size();
+}
+
+void HtmlLexer::Deliver(HtmlLexCallback callback, void* user) {
+  Emit(callback, user, static_cast<int>(accKinds_.size()), accKinds_.data(), accTexts_.data(),
        accLengths_.data());
   accKinds_.clear();
-  accOffsets_.clear();
+  accTexts_.clear();
   accLengths_.clear();
-  accText_.clear();
+  accFirstView_ = 0;
+  copies_.Reset();
+}
+
+char* HtmlLexer::CopyArena::Allocate(std::size_t size) {
+  if (blocks_.empty() || sizes_.back() - used_ < size) {
+    std::size_t blockSize = std::max<std::size_t>(size, 4096);
+    blocks_.push_back(std::make_unique<char[]>(blockSize));
+    sizes_.push_back(blockSize);
+    used_ = 0;
+  }
+  char* at = blocks_.back().get() + used_;
+  used_ += size;
+  return at;
+}
+
+void HtmlLexer::CopyArena::Reset() {
+  if (blocks_.size() > 1) {
+    blocks_.resize(1);
+    sizes_.resize(1);
+  }
+  used_ = 0;
 }
 
 void HtmlLexer::Emit(HtmlLexCallback callback, void* user, int count, const HtmlLexKind* kinds,

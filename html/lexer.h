@@ -14,7 +14,9 @@
 // of the input, after which the longest match found so far is taken.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,14 +106,28 @@ class HtmlLexer {
   HtmlLexMode mode_ = HtmlLexMode::ContentMode;
   bool normalize_ = false;
 
-  // The accumulator: the tokens of the tag or declaration being read. Texts are copies kept
-  // end to end in `accText_`; offsets stay valid while it grows. An offset of -1 marks a
-  // token without text.
+  // The accumulator: the tokens of the tag or declaration being read, in the parallel arrays
+  // that callbacks receive. A text points into the bytes being scanned while it can; it is
+  // copied into `copies_` when it must change (lowered) or outlive the chunk. A token without
+  // text has a null pointer.
   std::vector<HtmlLexKind> accKinds_;
-  std::vector<int> accOffsets_;
+  std::vector<const char*> accTexts_;
   std::vector<int> accLengths_;
-  std::string accText_;
-  std::vector<const char*> accPointers_;  // built at delivery
+  std::size_t accFirstView_ = 0;  // tokens before this one point into `copies_`
+
+  // Bump storage for the copies; emptied, keeping one block, at each delivery.
+  class CopyArena {
+   public:
+    char* Allocate(std::size_t size);
+    void Reset();
+
+   private:
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::vector<std::size_t> sizes_;
+    std::size_t used_ = 0;  // in the last block
+  };
+  CopyArena copies_;
+  void KeepAccumulatedTexts(const char* begin, const char* end);
 
   std::string pending_;  // bytes of a token left unfinished by the previous chunk
 };

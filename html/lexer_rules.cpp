@@ -221,7 +221,8 @@ LexRuleMatch MatchSkip(LexProbe& probe) {
     best.Offer(35, 1);
   } else {
     const char* text = probe.start();
-    const void* close = std::memchr(text, ']', static_cast<std::size_t>(probe.available()));
+    std::size_t available = probe.available() > 0 ? static_cast<std::size_t>(probe.available()) : 0;
+    const void* close = std::memchr(text, ']', available);
     if (close == nullptr) {
       probe.At(probe.available());  // the run may go on in the next chunk
       best.Offer(36, probe.available());
@@ -238,7 +239,8 @@ const char* LexSearchCache::FindByte(const char* from, char c) {
   Entry& entry = entries_[c == '"' ? 0 : c == '\'' ? 1 : 2];
   if (entry.from != nullptr && entry.from <= from && from <= entry.found)
     return entry.found;
-  const void* hit = std::memchr(from, c, static_cast<std::size_t>(end_ - from));
+  const void* hit =
+      from < end_ ? std::memchr(from, c, static_cast<std::size_t>(end_ - from)) : nullptr;
   entry = {from, hit == nullptr ? end_ : static_cast<const char*>(hit)};
   return entry.found;
 }
@@ -249,7 +251,8 @@ const char* LexSearchCache::FindDoubleDash(const char* from) {
     return entry.found;
   const char* found = end_;
   for (const char* p = from; p < end_;) {
-    const void* hit = std::memchr(p, '-', static_cast<std::size_t>(end_ - p));
+    auto left = static_cast<std::size_t>(end_ - p);
+    const void* hit = std::memchr(p, '-', left);
     if (hit == nullptr)
       break;
     p = static_cast<const char*>(hit);

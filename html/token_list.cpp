@@ -1,5 +1,6 @@
 #include "html/token_list.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "html/vocabulary.h"
@@ -28,7 +29,7 @@ std::string_view Unquoted(std::string_view value) {
 
 HtmlTokenList::HtmlTokenList(const char* text, int length) : HtmlTokenizer(text, length) {}
 
-// The store releases every token with its payload, one after another.
+// The chunks release every token with its payload, one after another.
 HtmlTokenList::~HtmlTokenList() {
   head = nullptr;
   tail = nullptr;
@@ -39,13 +40,23 @@ std::uint16_t HtmlTokenList::MapCharacter(std::uint16_t code) {
   return code;
 }
 
-void HtmlTokenList::AppendToken(HtmlTokenKind kind) {
-  HtmlToken* token = free_;
-  if (token != nullptr) {
+HtmlToken* HtmlTokenList::NewToken() {
+  if (free_ != nullptr) {
+    HtmlToken* token = free_;
     free_ = token->next;
-  } else {
-    token = &store_.emplace_back();
+    return token;
   }
+  if (chunks_.empty() || chunks_.back().size() == chunks_.back().capacity()) {
+    // Chunks double up to a limit, so small pages allocate little and large ones rarely.
+    std::size_t size =
+        chunks_.empty() ? 64 : std::min<std::size_t>(chunks_.back().size() * 2, 1024);
+    chunks_.emplace_back().reserve(size);
+  }
+  return &chunks_.back().emplace_back();
+}
+
+void HtmlTokenList::AppendToken(HtmlTokenKind kind) {
+  HtmlToken* token = NewToken();
   token->kind = kind;
   token->element = -1;
   token->next = nullptr;

@@ -11,7 +11,8 @@
 
 #include <array>
 #include <cstdint>
-#include <deque>
+#include <memory>
+#include <vector>
 
 #include "html/html_token.h"
 #include "html/lexer.h"
@@ -19,9 +20,11 @@
 namespace pelmo {
 
 // A view of lexer memory, not NUL-terminated, valid only during the handler call.
+// Left uninitialised by default so that the fixed arrays of the event records cost nothing to
+// set up; write HtmlSpan{} for an empty span.
 struct HtmlSpan {
-  const char* text = nullptr;
-  int length = 0;
+  const char* text;
+  int length;
 };
 
 inline constexpr int kMaxTagAttributes = 20;
@@ -29,24 +32,26 @@ inline constexpr int kMaxDeclarationParameters = 40;
 
 // A start tag as the lexer delivered it; further attributes than the limit are dropped.
 struct HtmlStartTagEvent {
-  HtmlSpan name;  // '<' and the lowered element name
+  HtmlSpan name{};  // '<' and the lowered element name
   int attributeCount = 0;
-  std::array<HtmlSpan, kMaxTagAttributes> attributeNames{};
-  std::array<HtmlSpan, kMaxTagAttributes> attributeValues{};
-  std::array<HtmlLexKind, kMaxTagAttributes> valueKinds{};
+  // Only the first `attributeCount` entries are set.
+  std::array<HtmlSpan, kMaxTagAttributes> attributeNames;
+  std::array<HtmlSpan, kMaxTagAttributes> attributeValues;
+  std::array<HtmlLexKind, kMaxTagAttributes> valueKinds;
 };
 
 struct HtmlDeclarationEvent {
-  HtmlSpan open;  // "<!" and the declaration name, "<!" alone, or "<!>"
+  HtmlSpan open{};  // "<!" and the declaration name, "<!" alone, or "<!>"
   int parameterCount = 0;
-  std::array<HtmlSpan, kMaxDeclarationParameters> parameters{};
-  std::array<HtmlLexKind, kMaxDeclarationParameters> parameterKinds{};
+  // Only the first `parameterCount` entries are set.
+  std::array<HtmlSpan, kMaxDeclarationParameters> parameters;
+  std::array<HtmlLexKind, kMaxDeclarationParameters> parameterKinds;
 };
 
 struct HtmlMessageEvent {
   HtmlLexKind kind = HtmlLexKind::Error;  // Limitation, Error or Warning
-  HtmlSpan message;
-  HtmlSpan source;  // the text that raised it
+  HtmlSpan message{};
+  HtmlSpan source{};  // the text that raised it
 };
 
 class HtmlTokenizer {
@@ -105,9 +110,12 @@ class HtmlTokenList : public HtmlTokenizer {
  private:
   HtmlText& TailText();
 
-  // Tokens live in a deque so that their addresses stay fixed; released tokens are chained
-  // through `next` and reused, so that a page of dropped tags does not grow the store.
-  std::deque<HtmlToken> store_;
+  HtmlToken* NewToken();
+
+  // Tokens live in chunks that never move; released tokens are chained through `next` and
+  // reused, so that a page of dropped tags does not grow the store.
+  // A chunk is filled up to its reserved capacity only.
+  std::vector<std::vector<HtmlToken>> chunks_;
   HtmlToken* free_ = nullptr;
 };
 

@@ -11,7 +11,7 @@ namespace {
 
 std::string ElementName(int code) {
   if (code < 0 || code >= static_cast<int>(kElements.size()))
-    return "?" + std::to_string(code);
+    return "?";
   return std::string(kElements[static_cast<std::size_t>(code)].name);
 }
 
@@ -47,16 +47,23 @@ std::string Dump(const HtmlTokenList& list) {
       case HtmlTokenKind::StartTag: {
         out += ElementName(t->attributes->element);
         for (const HtmlAttribute& a : t->attributes->items) {
-          out += "(" + std::to_string(a.attribute) + " " +
-                 std::to_string(static_cast<int>(a.type)) + " " + std::to_string(a.value);
-          if (a.type == AttributeType::String)
-            out += " " + Quoted(a.text);
-          out += ")";
+          out += '(';
+          out += std::to_string(a.attribute);
+          out += ' ';
+          out += std::to_string(static_cast<int>(a.type));
+          out += ' ';
+          out += std::to_string(a.value);
+          if (a.type == AttributeType::String) {
+            out += ' ';
+            out += Quoted(a.text);
+          }
+          out += ')';
         }
         break;
       }
       case HtmlTokenKind::EndTag:
-        out += "/" + ElementName(t->element);
+        out += '/';
+        out += ElementName(t->element);
         break;
       case HtmlTokenKind::Text:
         out += Quoted(t->text.chars);

@@ -1,38 +1,103 @@
 #include "html/vocabulary.h"
 
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <tuple>
+
 #include "html/vocabulary_tables.h"
 
 namespace pelmo {
 namespace {
 
-int LowerAscii(int c) {
+constexpr int LowerAscii(int c) {
   return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
 }
 
-// Compares until the characters differ or the entry ends; the difference decides, so a key
-// that runs past the entry sorts after it and one that stops short sorts before it.
-int CompareName(std::string_view entry, std::string_view key, bool foldCase) {
-  for (std::size_t i = 0;; ++i) {
-    int e = i < entry.size() ? static_cast<unsigned char>(entry[i]) : 0;
-    int k = i < key.size() ? static_cast<unsigned char>(key[i]) : 0;
-    if (foldCase) {
-      e = LowerAscii(e);
-      k = LowerAscii(k);
+// The longest name in any table; a longer key cannot be found.
+constexpr std::size_t kMaxNameLength = 16;
+
+// A name of up to 16 bytes as two big-endian integers, padded with zero bytes: comparing the
+// integers compares the names in byte order, with the end of a name before any character.
+struct PackedName {
+  std::uint64_t high;
+  std::uint64_t low;
+};
+
+constexpr PackedName Pack(std::string_view name, bool foldCase) {
+  PackedName packed{0, 0};
+  for (std::size_t i = 0; i < name.size() && i < kMaxNameLength; ++i) {
+    std::uint64_t byte = static_cast<unsigned char>(name[i]);
+    if (foldCase)
+      byte = static_cast<std::uint64_t>(LowerAscii(static_cast<int>(byte)));
+    if (i < 8) {
+      packed.high |= byte << (56 - 8 * i);
+    } else {
+      packed.low |= byte << (56 - 8 * (i - 8));
     }
-    if (e != k || e == 0)
-      return e - k;
   }
+  return packed;
+}
+
+constexpr int Compare(const PackedName& a, const PackedName& b) {
+  if (a.high != b.high)
+    return a.high < b.high ? -1 : 1;
+  if (a.low != b.low)
+    return a.low < b.low ? -1 : 1;
+  return 0;
 }
 
 template <typename Table, typename NameOf>
-int Bisect(const Table& table, std::string_view key, bool foldCase, NameOf nameOf) {
-  if (key.empty())
+constexpr auto PackTable(const Table& table, NameOf nameOf) {
+  std::array<PackedName, std::tuple_size_v<Table>> packed{};
+  for (std::size_t i = 0; i < table.size(); ++i)
+    packed[i] = Pack(nameOf(table[i]), false);
+  return packed;
+}
+
+// The packed tables must be in strictly ascending order, fit in 16 bytes and, for the
+// case-insensitive tables, hold lower-case names only; otherwise bisection would miss.
+template <typename Table, typename NameOf>
+constexpr bool PacksInOrder(const Table& table, NameOf nameOf, bool foldCase) {
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    std::string_view name = nameOf(table[i]);
+    if (name.empty() || name.size() > kMaxNameLength)
+      return false;
+    if (foldCase && Compare(Pack(name, true), Pack(name, false)) != 0)
+      return false;
+    if (i > 0 && Compare(Pack(nameOf(table[i - 1]), false), Pack(name, false)) >= 0)
+      return false;
+  }
+  return true;
+}
+
+constexpr auto kElementName = [](const ElementEntry& e) { return e.name; };
+constexpr auto kAttributeName = [](const AttributeEntry& e) { return e.name; };
+constexpr auto kKeywordName = [](std::string_view e) { return e; };
+constexpr auto kEntityName = [](const EntityEntry& e) { return e.name; };
+
+static_assert(PacksInOrder(kElements, kElementName, true));
+static_assert(PacksInOrder(kAttributes, kAttributeName, true));
+static_assert(PacksInOrder(kKeywords, kKeywordName, true));
+static_assert(PacksInOrder(kEntities, kEntityName, false));
+
+constexpr auto kPackedElements = PackTable(kElements, kElementName);
+constexpr auto kPackedAttributes = PackTable(kAttributes, kAttributeName);
+constexpr auto kPackedKeywords = PackTable(kKeywords, kKeywordName);
+constexpr auto kPackedEntities = PackTable(kEntities, kEntityName);
+
+// Bisection over a sorted table. The case-insensitive tables hold lower-case names, so the
+// key is lowered once and every step compares two integers.
+template <std::size_t N>
+int Bisect(const std::array<PackedName, N>& table, std::string_view key, bool foldCase) {
+  if (key.empty() || key.size() > kMaxNameLength)
     return -1;
+  const PackedName packed = Pack(key, foldCase);
   std::size_t low = 0;
-  std::size_t high = table.size();
+  std::size_t high = N;
   while (low < high) {
     std::size_t middle = low + (high - low) / 2;
-    int result = CompareName(nameOf(table[middle]), key, foldCase);
+    int result = Compare(table[middle], packed);
     if (result == 0)
       return static_cast<int>(middle);
     if (result < 0) {
@@ -88,21 +153,21 @@ constexpr std::array<NamedColor, 16> kNamedColors{{
 }  // namespace
 
 int FindElement(std::string_view name) {
-  return Bisect(kElements, name, true, [](const ElementEntry& e) { return e.name; });
+  return Bisect(kPackedElements, name, true);
 }
 
 int FindAttribute(std::string_view name) {
-  return Bisect(kAttributes, name, true, [](const AttributeEntry& e) { return e.name; });
+  return Bisect(kPackedAttributes, name, true);
 }
 
 int FindKeyword(std::string_view text) {
   if (!text.empty() && IsDigit(text[0]))
     return -1;
-  return Bisect(kKeywords, text, true, [](std::string_view e) { return e; });
+  return Bisect(kPackedKeywords, text, true);
 }
 
 int FindEntity(std::string_view name) {
-  int index = Bisect(kEntities, name, false, [](const EntityEntry& e) { return e.name; });
+  int index = Bisect(kPackedEntities, name, false);
   return index < 0 ? -1 : kEntities[static_cast<std::size_t>(index)].code;
 }
 
