@@ -16,7 +16,9 @@ inline std::string ElementNameForTests(int code) {
   if (code >= 0 && code < kElementCount) {
     return std::string(kElements[code].name);
   }
-  return "?" + std::to_string(code);
+  std::string unknown = "?";
+  unknown += std::to_string(code);
+  return unknown;
 }
 
 inline int ElementCodeForTests(std::string_view name) {
