@@ -218,13 +218,16 @@ bool Grammar::RunElementRule(int code, HtmlNode* parent, int depth) {
   return true;
 }
 
+// head or body: made even when the page leaves its start tag out. Their children lie two
+// levels below the root.
 void Grammar::RunDocumentRule(int code, HtmlNode* root) {
+  constexpr int kChildDepth = 2;
   HtmlNode* node = AppendChild(root, code);
   if (PeekStart(code)) {
     SkipText();
   }
   AttachStartTag(code, node);
-  RunContent(grammar::kElementRules[code].content, node, 2);
+  RunContent(grammar::kElementRules[code].content, node, kChildDepth);
   CloseElement(code);
 }
 
