@@ -47,9 +47,11 @@ HtmlToken* HtmlTokenList::NewToken() {
     return token;
   }
   if (chunks_.empty() || chunks_.back().size() == chunks_.back().capacity()) {
-    // Chunks double up to a limit, so small pages allocate little and large ones rarely.
+    // A page has about one token per six bytes; the first chunk is sized for that, later
+    // ones double, so that a page needs one or two allocations.
     std::size_t size =
-        chunks_.empty() ? 64 : std::min<std::size_t>(chunks_.back().size() * 2, 1024);
+        chunks_.empty() ? std::clamp<std::size_t>(static_cast<std::size_t>(length_) / 6, 16, 4096)
+                        : std::min<std::size_t>(chunks_.back().size() * 2, 65536);
     chunks_.emplace_back().reserve(size);
   }
   return &chunks_.back().emplace_back();
@@ -96,13 +98,14 @@ HtmlText& HtmlTokenList::TailText() {
 
 void HtmlTokenList::OnStartTag(const HtmlStartTagEvent& tag) {
   AppendToken(HtmlTokenKind::StartTag);
-  auto list = std::make_unique<HtmlAttributeList>();
-  list->element = FindElement(View(tag.name).substr(tag.name.length > 0 ? 1 : 0));
-  if (list->element == -1) {
+  int element = FindElement(View(tag.name).substr(tag.name.length > 0 ? 1 : 0));
+  if (element == -1) {
     // Unknown elements leave no trace; text on both sides joins into one token.
     RemoveToken(tail);
     return;
   }
+  auto list = std::make_unique<HtmlAttributeList>();
+  list->element = element;
   list->items.reserve(static_cast<std::size_t>(tag.attributeCount));
   for (int k = 0; k < tag.attributeCount; ++k) {
     auto at = static_cast<std::size_t>(k);

@@ -86,27 +86,37 @@ constexpr auto kPackedAttributes = PackTable(kAttributes, kAttributeName);
 constexpr auto kPackedKeywords = PackTable(kKeywords, kKeywordName);
 constexpr auto kPackedEntities = PackTable(kEntities, kEntityName);
 
+constexpr bool NotAfter(const PackedName& a, const PackedName& b) {
+  return a.high < b.high || (a.high == b.high && a.low <= b.low);
+}
+
 // Bisection over a sorted table. The case-insensitive tables hold lower-case names, so the
-// key is lowered once and every step compares two integers.
+// key is lowered once and every step compares two integers. The halving runs a fixed number
+// of steps without an early exit, which keeps it free of unpredictable branches.
+// Pack for a key at run time: one pass over the key's own bytes.
+PackedName PackKey(std::string_view key, bool foldCase) {
+  std::uint64_t halves[2] = {0, 0};
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    unsigned byte = static_cast<unsigned char>(key[i]);
+    if (foldCase && byte - 'A' < 26u)
+      byte += 32;
+    halves[i / 8] |= static_cast<std::uint64_t>(byte) << (56 - 8 * (i % 8));
+  }
+  return {halves[0], halves[1]};
+}
+
 template <std::size_t N>
 int Bisect(const std::array<PackedName, N>& table, std::string_view key, bool foldCase) {
   if (key.empty() || key.size() > kMaxNameLength)
     return -1;
-  const PackedName packed = Pack(key, foldCase);
-  std::size_t low = 0;
-  std::size_t high = N;
-  while (low < high) {
-    std::size_t middle = low + (high - low) / 2;
-    int result = Compare(table[middle], packed);
-    if (result == 0)
-      return static_cast<int>(middle);
-    if (result < 0) {
-      low = middle + 1;
-    } else {
-      high = middle;
-    }
+  const PackedName packed = PackKey(key, foldCase);
+  std::size_t base = 0;
+  for (std::size_t size = N; size > 1;) {
+    std::size_t half = size / 2;
+    base = NotAfter(table[base + half], packed) ? base + half : base;
+    size -= half;
   }
-  return -1;
+  return Compare(table[base], packed) == 0 ? static_cast<int>(base) : -1;
 }
 
 bool IsDigit(char c) {
