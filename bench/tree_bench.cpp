@@ -53,8 +53,8 @@ void BM_BuildTreeFromTokens(benchmark::State& state) {
   HtmlTokenList tokens(page.data(), static_cast<int>(page.size()));
   tokens.Run();
   for (auto _ : state) {
-    HtmlTreePtr root = BuildDocumentTree(tokens.head);
-    benchmark::DoNotOptimize(root.get());
+    HtmlTree tree = BuildDocumentTree(tokens.head);
+    benchmark::DoNotOptimize(tree.root());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(page.size()));
 }

@@ -1,5 +1,7 @@
 #include "html/grammar.h"
 
+#include <utility>
+
 #include "html/grammar_rules.h"
 #include "html/vocabulary.h"
 
@@ -82,7 +84,7 @@ class Grammar {
  public:
   explicit Grammar(const HtmlToken* first) : cursor_(first) {}
 
-  HtmlTreePtr BuildDocument();
+  HtmlTree BuildDocument();
 
  private:
   void SkipText();
@@ -99,6 +101,7 @@ class Grammar {
   void RunDocumentRule(int code, HtmlNode* root);
 
   const HtmlToken* cursor_;
+  HtmlTree tree_;
 };
 
 const HtmlToken* SkipTextFrom(const HtmlToken* token) {
@@ -144,7 +147,7 @@ bool Grammar::AddText(HtmlNode* parent) {
   if (cursor_ == nullptr || cursor_->kind != HtmlTokenKind::Text) {
     return false;
   }
-  AppendChild(parent, kTextNodeCode)->data = cursor_->text.chars.c_str();
+  tree_.AppendChild(parent, kTextNodeCode)->data = cursor_->text.chars.c_str();
   cursor_ = cursor_->next;
   return true;
 }
@@ -197,7 +200,7 @@ bool Grammar::RunElementRule(int code, HtmlNode* parent, int depth) {
   }
   const ElementRule& rule = grammar::kElementRules[code];
   SkipText();
-  HtmlNode* node = AppendChild(parent, code);
+  HtmlNode* node = tree_.AppendChild(parent, code);
   AttachStartTag(code, node);
   switch (rule.kind) {
     case RuleKind::Missing:
@@ -222,7 +225,7 @@ bool Grammar::RunElementRule(int code, HtmlNode* parent, int depth) {
 // levels below the root.
 void Grammar::RunDocumentRule(int code, HtmlNode* root) {
   constexpr int kChildDepth = 2;
-  HtmlNode* node = AppendChild(root, code);
+  HtmlNode* node = tree_.AppendChild(root, code);
   if (PeekStart(code)) {
     SkipText();
   }
@@ -231,21 +234,21 @@ void Grammar::RunDocumentRule(int code, HtmlNode* root) {
   CloseElement(code);
 }
 
-HtmlTreePtr Grammar::BuildDocument() {
-  HtmlTreePtr root = NewNode(grammar::kHtml);
+HtmlTree Grammar::BuildDocument() {
+  HtmlNode* root = tree_.NewNode(grammar::kHtml);
   if (PeekStart(grammar::kHtml)) {
     SkipText();
   }
-  AttachStartTag(grammar::kHtml, root.get());
-  RunDocumentRule(grammar::kHead, root.get());
-  RunDocumentRule(grammar::kBody, root.get());
+  AttachStartTag(grammar::kHtml, root);
+  RunDocumentRule(grammar::kHead, root);
+  RunDocumentRule(grammar::kBody, root);
   CloseElement(grammar::kHtml);
-  return root;
+  return std::move(tree_);
 }
 
 }  // namespace
 
-HtmlTreePtr BuildDocumentTree(const HtmlToken* first) {
+HtmlTree BuildDocumentTree(const HtmlToken* first) {
   return Grammar(first).BuildDocument();
 }
 

@@ -19,10 +19,10 @@ namespace pelmo {
 inline constexpr int kMaxElementDepth = 512;
 
 // Builds the tree of the token chain that starts at `first` (null for an empty list),
-// reading forward through `next`. The result is never null: its root is an `html` node whose
-// first two children are `head` and `body`, made even when the page omits their tags. Nodes
+// reading forward through `next`. The result always has a root: an `html` node whose first
+// two children are `head` and `body`, made even when the page omits their tags. Nodes
 // point into the tokens (attribute lists and text characters), which must outlive the tree.
 // Tokens that follow the point where `body` ends are ignored.
-HtmlTreePtr BuildDocumentTree(const HtmlToken* first);
+HtmlTree BuildDocumentTree(const HtmlToken* first);
 
 }  // namespace pelmo

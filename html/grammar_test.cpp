@@ -23,8 +23,8 @@ using test::TreeCase;
 void ExpectTrees(const std::vector<TreeCase>& cases) {
   for (const TreeCase& c : cases) {
     TokenChain tokens(c.markup);
-    HtmlTreePtr root = BuildDocumentTree(tokens.head());
-    EXPECT_EQ(DumpTree(root.get()), c.dump) << "tokens: " << c.markup;
+    HtmlTree tree = BuildDocumentTree(tokens.head());
+    EXPECT_EQ(DumpTree(tree.root()), c.dump) << "tokens: " << c.markup;
   }
 }
 
@@ -34,14 +34,14 @@ TEST(GrammarTest, DocumentRulesAlwaysMakeHtmlHeadAndBody) {
 
 TEST(GrammarTest, ImpliedDocumentElementsHaveNoData) {
   TokenChain empty;
-  HtmlTreePtr root = BuildDocumentTree(empty.head());
-  const HtmlNode* head = root->firstChild;
+  HtmlTree tree = BuildDocumentTree(empty.head());
+  const HtmlNode* head = tree.root()->firstChild;
   ASSERT_NE(head, nullptr);
   const HtmlNode* body = head->nextSibling;
   ASSERT_NE(body, nullptr);
-  EXPECT_EQ(root->parent, nullptr);
-  EXPECT_EQ(root->nextSibling, nullptr);
-  EXPECT_EQ(root->data, nullptr);
+  EXPECT_EQ(tree.root()->parent, nullptr);
+  EXPECT_EQ(tree.root()->nextSibling, nullptr);
+  EXPECT_EQ(tree.root()->data, nullptr);
   EXPECT_EQ(head->data, nullptr);
   EXPECT_EQ(body->data, nullptr);
   EXPECT_EQ(body->nextSibling, nullptr);
@@ -51,17 +51,17 @@ TEST(GrammarTest, ImpliedDocumentElementsHaveNoData) {
 
 TEST(GrammarTest, NodesPointAtTheirTokens) {
   TokenChain tokens("<html x><head x><body x><td>1<table x>t");
-  HtmlTreePtr root = BuildDocumentTree(tokens.head());
+  HtmlTree tree = BuildDocumentTree(tokens.head());
   const HtmlToken* token = tokens.head();
-  EXPECT_EQ(root->Attributes(), token->attributes.get());
-  EXPECT_EQ(root->firstChild->Attributes(), token->next->attributes.get());
-  const HtmlNode* body = root->firstChild->nextSibling;
+  EXPECT_EQ(tree.root()->Attributes(), token->attributes.get());
+  EXPECT_EQ(tree.root()->firstChild->Attributes(), token->next->attributes.get());
+  const HtmlNode* body = tree.root()->firstChild->nextSibling;
   EXPECT_EQ(body->Attributes(), token->next->next->attributes.get());
   EXPECT_EQ(body->firstChild, nullptr);
 
   TokenChain cell("<table x><tr><td>12");
-  root = BuildDocumentTree(cell.head());
-  const HtmlNode* table = root->firstChild->nextSibling->firstChild;
+  tree = BuildDocumentTree(cell.head());
+  const HtmlNode* table = tree.root()->firstChild->nextSibling->firstChild;
   ASSERT_NE(table, nullptr);
   EXPECT_EQ(table->Attributes(), cell.head()->attributes.get());
   EXPECT_EQ(table->Attributes()->count(), 1);
@@ -122,15 +122,15 @@ TEST(GrammarTest, RandomTokenChainsGiveTreesInDocumentOrder) {
         position[t->text.chars.c_str()] = index;
       }
     }
-    HtmlTreePtr root = BuildDocumentTree(tokens.head());
-    ASSERT_NE(root->firstChild, nullptr);
-    ASSERT_NE(root->firstChild->nextSibling, nullptr);
-    EXPECT_EQ(root->firstChild->code, ElementCodeForTests("head"));
-    EXPECT_EQ(root->firstChild->nextSibling->code, ElementCodeForTests("body"));
-    EXPECT_TRUE(MeasureTree(root.get()).linksSane);
+    HtmlTree tree = BuildDocumentTree(tokens.head());
+    ASSERT_NE(tree.root()->firstChild, nullptr);
+    ASSERT_NE(tree.root()->firstChild->nextSibling, nullptr);
+    EXPECT_EQ(tree.root()->firstChild->code, ElementCodeForTests("head"));
+    EXPECT_EQ(tree.root()->firstChild->nextSibling->code, ElementCodeForTests("body"));
+    EXPECT_TRUE(MeasureTree(tree.root()).linksSane);
     // Pre-order walk with an explicit stack.
     int last = -1;
-    std::vector<const HtmlNode*> stack = {root.get()};
+    std::vector<const HtmlNode*> stack = {tree.root()};
     while (!stack.empty()) {
       const HtmlNode* node = stack.back();
       stack.pop_back();
@@ -170,12 +170,12 @@ TEST(GrammarTest, NestingStopsAtTheDepthLimit) {
   // whose end-tag search eats them; each open div then takes one end tag, and body drops
   // the rest.
   TokenChain tokens(Repeat("<div>", 600) + Repeat("</div>", 600) + "t");
-  HtmlTreePtr root = BuildDocumentTree(tokens.head());
-  const auto shape = MeasureTree(root.get());
+  HtmlTree tree = BuildDocumentTree(tokens.head());
+  const auto shape = MeasureTree(tree.root());
   EXPECT_EQ(shape.maxElementDepth, kMaxElementDepth);
   EXPECT_EQ(shape.nodes, 3 + (kMaxElementDepth - 1) + 1);
   EXPECT_TRUE(shape.linksSane);
-  const HtmlNode* body = root->firstChild->nextSibling;
+  const HtmlNode* body = tree.root()->firstChild->nextSibling;
   ASSERT_NE(body->firstChild, nullptr);
   ASSERT_NE(body->firstChild->nextSibling, nullptr);
   EXPECT_STREQ(body->firstChild->nextSibling->Text(), "t");
@@ -183,16 +183,16 @@ TEST(GrammarTest, NestingStopsAtTheDepthLimit) {
 
 TEST(GrammarTest, TextIsNotLimitedByDepth) {
   TokenChain tokens(Repeat("<div>", kMaxElementDepth - 1) + "deep");
-  HtmlTreePtr root = BuildDocumentTree(tokens.head());
-  const auto shape = MeasureTree(root.get());
+  HtmlTree tree = BuildDocumentTree(tokens.head());
+  const auto shape = MeasureTree(tree.root());
   EXPECT_EQ(shape.maxElementDepth, kMaxElementDepth);
   EXPECT_EQ(shape.maxDepth, kMaxElementDepth + 1);
 }
 
 void ExpectBoundedNesting(const std::string& open) {
   TokenChain tokens(Repeat(open, 200'000) + "x");
-  HtmlTreePtr root = BuildDocumentTree(tokens.head());
-  const auto shape = MeasureTree(root.get());
+  HtmlTree tree = BuildDocumentTree(tokens.head());
+  const auto shape = MeasureTree(tree.root());
   EXPECT_EQ(shape.maxElementDepth, kMaxElementDepth) << open;
   EXPECT_EQ(shape.nodes, 3 + kMaxElementDepth - 1) << open;
   EXPECT_TRUE(shape.linksSane) << open;
@@ -205,8 +205,8 @@ TEST(GrammarTest, HugeNestingIsBuiltWithinTheLimit) {
 
 TEST(GrammarTest, NestedTablesStopAtTheLimitToo) {
   TokenChain tokens(Repeat("<table><tr><td>", 100'000));
-  HtmlTreePtr root = BuildDocumentTree(tokens.head());
-  const auto shape = MeasureTree(root.get());
+  HtmlTree tree = BuildDocumentTree(tokens.head());
+  const auto shape = MeasureTree(tree.root());
   EXPECT_EQ(shape.maxElementDepth, kMaxElementDepth);
   EXPECT_TRUE(shape.linksSane);
 }
@@ -216,11 +216,11 @@ TEST(GrammarTest, AMillionLineBreaksInBody) {
   for (int i = 0; i < 1'000'000; ++i) {
     tokens.Start("br");
   }
-  HtmlTreePtr root = BuildDocumentTree(tokens.head());
-  const auto shape = MeasureTree(root.get());
+  HtmlTree tree = BuildDocumentTree(tokens.head());
+  const auto shape = MeasureTree(tree.root());
   EXPECT_EQ(shape.nodes, 3 + 1'000'000);
   EXPECT_EQ(shape.maxDepth, 2);
-  EXPECT_EQ(root->firstChild->nextSibling->lastChild->code, ElementCodeForTests("br"));
+  EXPECT_EQ(tree.root()->firstChild->nextSibling->lastChild->code, ElementCodeForTests("br"));
 }
 
 }  // namespace

@@ -1,33 +1,53 @@
-// Building and releasing the document tree.
+// The document tree's storage and the operations that build and release it.
 //
-// Each node is allocated by itself. A tree is owned through its root: FreeTree releases a
-// node together with every node below it, and HtmlTreePtr calls it for the root. Children
-// are owned by their parent's tree and never released on their own while it is in use.
+// An HtmlTree owns every node of one tree. Nodes are carved from blocks, so that a page of
+// a few thousand nodes costs a handful of allocations; FreeTree hands nodes back for reuse,
+// and destroying the HtmlTree releases all of its storage at once. Node pointers stay valid
+// while the HtmlTree lives, also when it is moved.
 #pragma once
 
+#include <cstddef>
 #include <memory>
+#include <vector>
 
 #include "html/html_node.h"
 
 namespace pelmo {
 
-// Releases `node` and every node below it, but not its siblings and never what `data`
-// points to. Does nothing for null. Works without recursion, so any depth is safe.
-void FreeTree(HtmlNode* node);
+class HtmlTree {
+ public:
+  HtmlTree() = default;
+  HtmlTree(HtmlTree&&) = default;
+  HtmlTree& operator=(HtmlTree&&) = default;
 
-struct HtmlTreeDeleter {
-  void operator()(HtmlNode* node) const { FreeTree(node); }
+  // The top node: the first one NewNode made, null before that or once it is released.
+  HtmlNode* root() const { return root_; }
+
+  // A node with `code` whose links and `data` are null. The first one becomes the root.
+  HtmlNode* NewNode(int code);
+
+  // Makes a node with `code`, sets its `parent` and links it as the last child of `parent`,
+  // which must belong to this tree. Returns the new node. Constant time as long as every
+  // child of `parent` was added here.
+  HtmlNode* AppendChild(HtmlNode* parent, int code);
+
+  // Releases `node` and every node below it, but not its siblings and never what `data`
+  // points to; does nothing for null. The caller unlinks `node` from its parent first
+  // unless it is the root. Works without recursion, so any depth is safe.
+  void FreeTree(HtmlNode* node);
+
+  // Nodes made and not yet released.
+  std::size_t NodeCount() const { return nodeCount_; }
+
+ private:
+  HtmlNode* Allocate(int code);
+
+  std::vector<std::unique_ptr<HtmlNode[]>> blocks_;
+  std::size_t blockSize_ = 0;  // of the last block
+  std::size_t blockUsed_ = 0;  // nodes taken from the last block
+  HtmlNode* free_ = nullptr;   // released nodes, chained through nextSibling
+  HtmlNode* root_ = nullptr;
+  std::size_t nodeCount_ = 0;
 };
-
-// Owns a whole tree through its root.
-using HtmlTreePtr = std::unique_ptr<HtmlNode, HtmlTreeDeleter>;
-
-// A new root node with `code`; its links and `data` are null.
-HtmlTreePtr NewNode(int code);
-
-// Allocates a node with `code`, sets its `parent` and links it as the last child of
-// `parent`, which must not be null. Returns the new node, owned by `parent`'s tree.
-// Constant time as long as every child of `parent` was added here.
-HtmlNode* AppendChild(HtmlNode* parent, int code);
 
 }  // namespace pelmo

@@ -7,13 +7,14 @@ namespace pelmo {
 HtmlTreeBuilder::HtmlTreeBuilder(const char* text, int length) : HtmlTokenList(text, length) {}
 
 HtmlTreeBuilder::~HtmlTreeBuilder() {
-  // The nodes point into the tokens, which the base class releases after this body runs.
-  root_.reset();
+  // The nodes point into the tokens, which the base class releases after this body runs;
+  // releasing the tree's storage releases every node at once.
+  tree_ = HtmlTree();
 }
 
 void HtmlTreeBuilder::Run() {
   HtmlTokenList::Run();
-  root_ = BuildDocumentTree(head);
+  tree_ = BuildDocumentTree(head);
 }
 
 }  // namespace pelmo

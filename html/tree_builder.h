@@ -23,10 +23,10 @@ class HtmlTreeBuilder : public HtmlTokenList {
   void Run() override;
 
   // The `html` node at the top of the tree; null before Run. Owned by the builder.
-  const HtmlNode* root() const { return root_.get(); }
+  const HtmlNode* root() const { return tree_.root(); }
 
  private:
-  HtmlTreePtr root_;
+  HtmlTree tree_;
 };
 
 }  // namespace pelmo
