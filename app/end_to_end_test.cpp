@@ -55,7 +55,9 @@ std::string ExpectedPriceFile(const std::string& code, qs::Period period, qs::Da
   std::reverse(rows.begin(), rows.end());
   std::string file;
   for (const qs::PriceRow& row : rows) {
-    QuoteRecord record{ToSerial(row.date),
+    // Monthly rows show only the month ("2007年1月"), which reads as its first day.
+    const qs::Day date = period == qs::Period::Monthly ? qs::FirstOfMonth(row.date) : row.date;
+    QuoteRecord record{ToSerial(date),
                        {static_cast<float>(row.open), static_cast<float>(row.high),
                         static_cast<float>(row.low), static_cast<float>(row.close),
                         static_cast<float>(row.volume), static_cast<float>(row.adjustedClose)}};

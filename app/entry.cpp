@@ -39,7 +39,7 @@ EntryContext DefaultEntryContext() {
   EntryContext context;
   context.now = Now();
   context.versionText = VersionText("/proc/self/exe");
-  context.download = RunDownload;
+  context.download = [](DownloadJob& job) { return RunDownload(job); };
   return context;
 }
 
