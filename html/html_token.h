@@ -39,6 +39,12 @@ struct HtmlAttributeList {
   int element = -1;  // element code
   std::vector<HtmlAttribute> items;
   int count() const { return static_cast<int>(items.size()); }
+
+  // A page makes about a thousand lists, so the token list carves its lists from blocks it
+  // owns instead of calling the heap for each (html/attribute_list_store.h). Either kind is
+  // released through its unique_ptr as usual; a list from a token list must not outlive it.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* list) noexcept;
 };
 
 struct HtmlToken {

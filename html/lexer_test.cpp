@@ -99,6 +99,9 @@ TEST(HtmlLexerTest, StartTagsAndAttributeValues) {
       {"<TD ALIGN=Right>",
        {R"(C StartTagOpen:"<td" AttrName:"align" NameValue:"Right" TagClose:">")"}},
       {"<td nowrap>", {R"(C StartTagOpen:"<td" AttrName:null NameToken:"nowrap" TagClose:">")"}},
+      {"<B>x</Small.1>",
+       {R"(C StartTagOpen:"<b" TagClose:">")", R"(C Data:"x")",
+        R"(C EndTagOpen:"</small.1" TagClose:">")"}},
       {"<a href=\"x.html\">",
        {R"(C StartTagOpen:"<a" AttrName:"href" LiteralValue:""x.html"" TagClose:">")"}},
       {"<p align='left' >",
@@ -263,7 +266,7 @@ TEST_P(HtmlLexerSplitTest, EveryCutGivesTheEventsOfOneFeed) {
 INSTANTIATE_TEST_SUITE_P(
     Boundaries, HtmlLexerSplitTest,
     testing::Values(
-        SplitCase{"SplitInsideTagNameAndValue", "<TD ALIGN=Right>x<td nowrap>"},
+        SplitCase{"SplitInsideTagNameAndValue", "<TD ALIGN=Right>x<td nowrap></TD><B>"},
         SplitCase{"SplitInsideQuotedValue", "<a href=\"x.html\" title='t'>"},
         SplitCase{"SplitInsideUnquotedValue", "<td width=100% bgcolor=#ffffff>"},
         SplitCase{"SplitBetweenCrAndLf", "<td\r\nalign=left\r\n>a\r\nb&amp\r\n</td\r\n>"},

@@ -104,7 +104,7 @@ void HtmlTokenList::OnStartTag(const HtmlStartTagEvent& tag) {
     RemoveToken(tail);
     return;
   }
-  auto list = std::make_unique<HtmlAttributeList>();
+  std::unique_ptr<HtmlAttributeList> list = attributeStore_.Make();
   list->element = element;
   list->items.reserve(static_cast<std::size_t>(tag.attributeCount));
   for (int k = 0; k < tag.attributeCount; ++k) {

@@ -14,6 +14,7 @@
 #include <memory>
 #include <vector>
 
+#include "html/attribute_list_store.h"
 #include "html/html_token.h"
 #include "html/lexer.h"
 
@@ -114,6 +115,8 @@ class HtmlTokenList : public HtmlTokenizer {
 
   // Tokens live in chunks that never move; released tokens are chained through `next` and
   // reused, so that a page of dropped tags does not grow the store.
+  // Declared before the tokens so that it outlives the lists they own.
+  AttributeListStore attributeStore_;
   // A chunk is filled up to its reserved capacity only.
   std::vector<std::vector<HtmlToken>> chunks_;
   HtmlToken* free_ = nullptr;

@@ -1,9 +1,12 @@
 #include "html/token_list.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "html/attribute_list_store.h"
 #include "html/vocabulary_tables.h"
 
 namespace pelmo {
@@ -206,6 +209,31 @@ TEST(HtmlTokenListTest, LargeTextIsOneToken) {
   ASSERT_NE(list.head->next, nullptr);
   EXPECT_EQ(list.head->next->text.chars.size(), std::size_t{64} << 20);
   EXPECT_EQ(list.tail->kind, HtmlTokenKind::EndTag);
+}
+
+// Lists from the store and from the heap are both released through their unique_ptr; under
+// the leak checker a list whose destructor did not run leaves its long item text behind.
+TEST(HtmlTokenListTest, AttributeListsFromStoreAndHeapRelease) {
+  const std::string longText(100, 'v');
+  std::vector<std::unique_ptr<HtmlAttributeList>> kept;
+  {
+    AttributeListStore store;
+    std::vector<std::unique_ptr<HtmlAttributeList>> stored;
+    for (int i = 0; i < 600; ++i) {  // more than one block
+      stored.push_back(store.Make());
+      stored.back()->element = i;
+      stored.back()->items.push_back(HtmlAttribute{0, longText, 20, AttributeType::String});
+    }
+    EXPECT_EQ(stored[599]->element, 599);
+    EXPECT_EQ(stored[0]->items[0].text, longText);
+    stored.erase(stored.begin() + 100, stored.begin() + 200);  // released early
+    kept.push_back(std::make_unique<HtmlAttributeList>());
+    kept.back()->items.push_back(HtmlAttribute{0, longText, 20, AttributeType::String});
+    stored.clear();
+  }
+  HtmlToken token;
+  token.attributes = std::move(kept.back());
+  EXPECT_EQ(token.attributes->items[0].text, longText);
 }
 
 TEST(HtmlTokenListTest, EmptyTextMakesNoTokens) {

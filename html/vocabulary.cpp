@@ -86,6 +86,34 @@ constexpr auto kPackedAttributes = PackTable(kAttributes, kAttributeName);
 constexpr auto kPackedKeywords = PackTable(kKeywords, kKeywordName);
 constexpr auto kPackedEntities = PackTable(kEntities, kEntityName);
 
+// Where the names of each first byte lie in a sorted table, so that a search starts there.
+struct IndexRange {
+  std::uint8_t low;
+  std::uint8_t high;
+};
+using FirstByteIndex = std::array<IndexRange, 256>;
+
+template <std::size_t N>
+constexpr FirstByteIndex MakeFirstByteIndex(const std::array<PackedName, N>& table) {
+  FirstByteIndex index{};
+  for (std::size_t c = 0; c < index.size(); ++c) {
+    std::size_t below = 0;
+    std::size_t through = 0;
+    for (const PackedName& name : table) {
+      std::size_t first = name.high >> 56;
+      below += first < c ? 1 : 0;
+      through += first <= c ? 1 : 0;
+    }
+    index[c] = {static_cast<std::uint8_t>(below), static_cast<std::uint8_t>(through)};
+  }
+  return index;
+}
+
+constexpr FirstByteIndex kElementIndex = MakeFirstByteIndex(kPackedElements);
+constexpr FirstByteIndex kAttributeIndex = MakeFirstByteIndex(kPackedAttributes);
+constexpr FirstByteIndex kKeywordIndex = MakeFirstByteIndex(kPackedKeywords);
+constexpr FirstByteIndex kEntityIndex = MakeFirstByteIndex(kPackedEntities);
+
 constexpr bool NotAfter(const PackedName& a, const PackedName& b) {
   return a.high < b.high || (a.high == b.high && a.low <= b.low);
 }
@@ -106,12 +134,16 @@ PackedName PackKey(std::string_view key, bool foldCase) {
 }
 
 template <std::size_t N>
-int Bisect(const std::array<PackedName, N>& table, std::string_view key, bool foldCase) {
+int Bisect(const std::array<PackedName, N>& table, const FirstByteIndex& index,
+           std::string_view key, bool foldCase) {
   if (key.empty() || key.size() > kMaxNameLength)
     return -1;
   const PackedName packed = PackKey(key, foldCase);
-  std::size_t base = 0;
-  for (std::size_t size = N; size > 1;) {
+  const IndexRange range = index[packed.high >> 56];
+  if (range.low == range.high)
+    return -1;
+  std::size_t base = range.low;
+  for (std::size_t size = range.high - range.low; size > 1;) {
     std::size_t half = size / 2;
     base = NotAfter(table[base + half], packed) ? base + half : base;
     size -= half;
@@ -163,21 +195,21 @@ constexpr std::array<NamedColor, 16> kNamedColors{{
 }  // namespace
 
 int FindElement(std::string_view name) {
-  return Bisect(kPackedElements, name, true);
+  return Bisect(kPackedElements, kElementIndex, name, true);
 }
 
 int FindAttribute(std::string_view name) {
-  return Bisect(kPackedAttributes, name, true);
+  return Bisect(kPackedAttributes, kAttributeIndex, name, true);
 }
 
 int FindKeyword(std::string_view text) {
   if (!text.empty() && IsDigit(text[0]))
     return -1;
-  return Bisect(kPackedKeywords, text, true);
+  return Bisect(kPackedKeywords, kKeywordIndex, text, true);
 }
 
 int FindEntity(std::string_view name) {
-  int index = Bisect(kPackedEntities, name, false);
+  int index = Bisect(kPackedEntities, kEntityIndex, name, false);
   return index < 0 ? -1 : kEntities[static_cast<std::size_t>(index)].code;
 }
 

@@ -1,6 +1,7 @@
-// The four name tables of the HTML vocabulary. A name's code is its 0-based position, so
-// every table is sorted (ASCII letters compared as lower case, then byte order; a shorter
-// name sorts before its extensions; entity names compare exactly) and lookups bisect.
+// The four name tables of the HTML vocabulary. A name's code is its 0-based position. Each
+// table is sorted in byte order, a shorter name before its extensions, and lookups bisect.
+// Element, attribute and keyword names are written in lower case, so that this order is also
+// their case-insensitive order; entity names keep their case and are matched exactly.
 #pragma once
 
 #include <array>
