@@ -99,6 +99,8 @@ class PageTestServer {
   std::string host() const { return "127.0.0.1:" + std::to_string(server_.port()); }
   // The request targets in order of arrival.
   std::vector<std::string> targets() const { return server_.requests(); }
+  // How many pages went out whole.
+  int pagesSent() const { return pagesSent_; }
 
  private:
   net_test::RawTestServer::After Respond(int fd) {
@@ -131,15 +133,18 @@ class PageTestServer {
         for (std::size_t at = 0; at < body.size(); at += piece) {
           std::this_thread::sleep_for(pieceDelay_);
           if (!SendPiece(fd, std::string_view(body).substr(at, piece))) {
-            break;
+            return After::Close;
           }
         }
+        ++pagesSent_;
         return After::Close;
       }
       case Answer::Page:
         break;
     }
-    SendPiece(fd, ResponseHead(body.empty() ? 500 : 200, body.size()) + body);
+    if (SendPiece(fd, ResponseHead(body.empty() ? 500 : 200, body.size()) + body)) {
+      ++pagesSent_;
+    }
     return After::Close;
   }
 
@@ -147,6 +152,7 @@ class PageTestServer {
   int slowPieces_;
   std::chrono::milliseconds pieceDelay_;
   std::function<void(const std::string&)> onRequest_;
+  std::atomic<int> pagesSent_{0};
   // Last, so that its thread starts after everything it uses and stops before it goes.
   net_test::RawTestServer server_;
 };
