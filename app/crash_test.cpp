@@ -1,0 +1,227 @@
+// The real pelmo killed with SIGKILL at random moments of runs against a slow service:
+// whatever the moment, the output path must hold either the complete previous file or the
+// complete new one, and the backup a complete earlier file.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/output_file.h"
+#include "app/page_server_test_util.h"
+#include "app/test_process.h"
+
+namespace pelmo {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using testing::Answer;
+using testing::PageTestServer;
+using testing::ReadFileBytes;
+using testing::ServiceDay;
+using testing::ServiceRows;
+using testing::WriteFileBytes;
+
+// Sanitized runs start several times slower; their build kills fewer of them.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr int kRuns = 20;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr int kRuns = 20;
+#else
+constexpr int kRuns = 100;
+#endif
+#else
+constexpr int kRuns = 100;
+#endif
+constexpr unsigned kSeed = 20070105;
+// Enough rows that loading and writing the file take a while too.
+constexpr int kOldRows = 10000;
+
+// Rows of one day each from 1 January 1900, as pelmo writes them.
+std::string RowsFrom1900(int count) {
+  std::string rows;
+  for (int i = 0; i < count; ++i) {
+    const QuoteRecord record{AddDays(FromCalendar(1900, 1, 1), i),
+                             {static_cast<float>(i % 5000), 1.5f, 2, 3, 4, 5}};
+    rows += FormatRecordLine(record, 6, ',');
+  }
+  return rows;
+}
+
+// Starts pelmo in `dir` with its output and messages discarded. The child calls only
+// what is safe after fork in a process with threads.
+pid_t StartPelmo(const std::vector<std::string>& args, const fs::path& dir) {
+  std::vector<char*> argv;
+  for (const std::string& arg : args) {
+    argv.push_back(const_cast<char*>(arg.c_str()));
+  }
+  argv.push_back(nullptr);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    const int null = open("/dev/null", O_WRONLY);
+    if (chdir(dir.c_str()) != 0 || null < 0 || dup2(null, 1) < 0 || dup2(null, 2) < 0) {
+      _exit(126);
+    }
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  return pid;
+}
+
+class CrashTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() / ("pelmo-crash-" + std::to_string(getpid()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  // Puts the previous file and its backup in place, as fresh files, and removes what a
+  // killed run left behind. Returns how many leftovers there were.
+  int Reset(const std::string& previous, const std::string& earlier) {
+    int leftovers = 0;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      const std::string name = entry.path().filename().string();
+      leftovers += name != "8306.csv" && name != "8306.bak" ? 1 : 0;
+      fs::remove(entry.path());
+    }
+    WriteFileBytes(dir_ / "8306.csv", previous);
+    WriteFileBytes(dir_ / "8306.bak", earlier);
+    return leftovers;
+  }
+
+  std::vector<std::string> Args(const std::string& host) const {
+    return {testing::PelmoBinary().string(),
+            "--host",
+            host,
+            "-s",
+            "2007/01/01",
+            "-e",
+            "2007/03/31",
+            "8306"};
+  }
+
+  fs::path dir_;
+};
+
+// Waits, polling, until `done` holds; gives up after a generous limit.
+template <typename Condition>
+void WaitUntil(Condition done) {
+  const Clock::time_point limit = Clock::now() + std::chrono::seconds(20);
+  while (!done() && Clock::now() < limit) {
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+}
+
+long long Micros(Clock::duration d) {
+  return std::chrono::duration_cast<std::chrono::microseconds>(d).count();
+}
+
+TEST_F(CrashTest, KillAtAnyMomentLeavesACompleteFile) {
+  std::printf("[   seed   ] %u, %d runs\n", kSeed, kRuns);
+  const std::string earlier = RowsFrom1900(kOldRows - 1);
+  const std::string previous = RowsFrom1900(kOldRows);
+  // Two windows, each sent in four pieces a few milliseconds apart.
+  PageTestServer server([](const std::string&) { return Answer::SlowPage; }, 4,
+                        std::chrono::milliseconds(1));
+
+  // An undisturbed run gives the new file and the lengths of the download (from the first
+  // request to the last page sent) and of what follows it.
+  Reset(previous, earlier);
+  const pid_t reference = StartPelmo(Args(server.host()), dir_);
+  WaitUntil([&] { return !server.targets().empty(); });
+  const Clock::time_point requested = Clock::now();
+  WaitUntil([&] { return server.pagesSent() == 2; });
+  const Clock::time_point downloaded = Clock::now();
+  int status = 0;
+  waitpid(reference, &status, 0);
+  const Clock::duration download = downloaded - requested;
+  const Clock::duration rest = Clock::now() - downloaded;
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  const std::string updated = ReadFileBytes(dir_ / "8306.csv");
+  // Compared as a whole; files this size are not worth printing.
+  ASSERT_TRUE(updated ==
+              previous + ServiceRows("8306.t", ServiceDay(2007, 1, 1), ServiceDay(2007, 3, 31)))
+      << updated.size() << " bytes";
+  ASSERT_TRUE(ReadFileBytes(dir_ / "8306.bak") == previous);
+  std::printf("[  timing  ] download %lld us, then %lld us to the end\n", Micros(download),
+              Micros(rest));
+
+  std::mt19937 random(kSeed);
+  std::map<std::string, int> outcomes;
+  int leftovers = Reset(previous, earlier);
+  for (int run = 0; run < kRuns; ++run) {
+    // Every other kill comes at a moment of the download, the rest at a moment after the
+    // last page was sent, spread a little beyond the end of the undisturbed run.
+    const bool early = run % 2 == 0;
+    std::uniform_int_distribution<long long> pick(0,
+                                                  early ? Micros(download) : Micros(rest) * 5 / 4);
+    const long long delay = pick(random);
+    const std::size_t requestsBefore = server.targets().size();
+    const int sentBefore = server.pagesSent();
+    const pid_t pid = StartPelmo(Args(server.host()), dir_);
+    if (early) {
+      WaitUntil([&] { return server.targets().size() > requestsBefore; });
+    } else {
+      WaitUntil([&] { return server.pagesSent() - sentBefore == 2; });
+    }
+    std::this_thread::sleep_for(std::chrono::microseconds(delay));
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    // Lets the server notice the closed connection before its count is read.
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const bool killed = WIFSIGNALED(status);
+    const bool fetchedAll = server.pagesSent() - sentBefore >= 2;
+
+    const std::string output = ReadFileBytes(dir_ / "8306.csv");
+    const std::string backup = ReadFileBytes(dir_ / "8306.bak");
+    SCOPED_TRACE("run " + std::to_string(run) + ", kill after " + std::to_string(delay) + " us");
+    ASSERT_TRUE(fs::exists(dir_ / "8306.csv"));
+    ASSERT_TRUE(output == previous || output == updated) << output.size() << " bytes";
+    ASSERT_TRUE(backup == earlier || backup == previous) << backup.size() << " bytes";
+    if (output == updated) {
+      ASSERT_TRUE(backup == previous) << "the new file stands without the old one as backup";
+    }
+    if (!killed) {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+
+    const int left = Reset(previous, earlier);
+    leftovers += left;
+    std::string outcome;
+    if (!killed) {
+      outcome = "finished before the kill";
+    } else if (output == updated) {
+      outcome = "killed after the new file was in place";
+    } else if (backup == previous) {
+      outcome = "killed between the backup and the rename";
+    } else if (left > 0) {
+      outcome = "killed while writing the temporary file";
+    } else if (fetchedAll) {
+      outcome = "killed after the download, before the write";
+    } else {
+      outcome = "killed during the download";
+    }
+    ++outcomes[outcome];
+  }
+  for (const auto& [outcome, count] : outcomes) {
+    std::printf("[ outcome  ] %3d %s\n", count, outcome.c_str());
+  }
+  std::printf("[ outcome  ] %d temporary files left behind\n", leftovers);
+}
+
+}  // namespace
+}  // namespace pelmo
