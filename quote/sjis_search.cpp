@@ -1,6 +1,7 @@
 #include "quote/sjis_search.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -30,15 +31,47 @@ std::size_t WalkToward(const char* text, std::size_t pos, std::size_t target) {
   return pos;
 }
 
-// The first raw occurrence of `pattern` in text[from, size), or kNotFound.
-std::size_t FindBytes(std::string_view text, std::string_view pattern, std::size_t from) {
-  // memmem is far quicker than a loop of our own on page text, where the pattern's first and
-  // last bytes, '<' and '>', are everywhere.
-  const void* hit =
-      ::memmem(text.data() + from, text.size() - from, pattern.data(), pattern.size());
-  return hit == nullptr ? kNotFound
-                        : static_cast<std::size_t>(static_cast<const char*>(hit) - text.data());
-}
+// Raw occurrences of one pattern, found by skipping on the text byte under the pattern's
+// last position (Horspool). glibc's memmem builds a similar table on every call, which costs
+// more than the search itself between the many tags of a page.
+class BytePattern {
+ public:
+  explicit BytePattern(std::string_view pattern) : pattern_(pattern) {
+    // Shifts are capped to fit a byte; a shorter shift only costs a look more.
+    const auto shift = [](std::size_t n) {
+      return static_cast<std::uint8_t>(std::min<std::size_t>(n, 255));
+    };
+    shift_.fill(shift(pattern.size()));
+    for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
+      shift_[static_cast<unsigned char>(pattern[i])] = shift(pattern.size() - 1 - i);
+    }
+  }
+
+  // The first occurrence in text[from, size), or kNotFound. The pattern is not empty.
+  std::size_t Find(std::string_view text, std::size_t from) const {
+    const std::size_t length = pattern_.size();
+    const char* const data = text.data();
+    if (length == 1) {
+      const void* hit =
+          from < text.size() ? std::memchr(data + from, pattern_[0], text.size() - from) : nullptr;
+      return hit == nullptr ? kNotFound
+                            : static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+    }
+    const char last = pattern_.back();
+    for (std::size_t pos = from; pos + length <= text.size();) {
+      const char byte = data[pos + length - 1];
+      if (byte == last && std::memcmp(data + pos, pattern_.data(), length - 1) == 0) {
+        return pos;
+      }
+      pos += shift_[static_cast<unsigned char>(byte)];
+    }
+    return kNotFound;
+  }
+
+ private:
+  std::string_view pattern_;
+  std::array<std::uint8_t, 256> shift_;
+};
 
 }  // namespace
 
@@ -48,9 +81,10 @@ std::size_t SjisFind(std::string_view text, std::string_view pattern, std::size_
   if (pattern.empty() || from > text.size() || pattern.size() > text.size()) {
     return kNotFound;
   }
+  const BytePattern raw(pattern);
   std::size_t pos = from;
   for (;;) {
-    const std::size_t candidate = FindBytes(text, pattern, pos);
+    const std::size_t candidate = raw.Find(text, pos);
     if (candidate == kNotFound) {
       return kNotFound;
     }
@@ -71,7 +105,7 @@ std::size_t SjisFind(std::string_view text, std::string_view pattern, std::size_
 // leaves a prefix of the earlier output, so character starts found in it stay valid.
 //
 // Text pushed since the last pop equals the output's tail, so matches that lie wholly in it
-// are raw occurrences in the text, found by FindBytes. Only the pattern's length less one
+// are raw occurrences in the text, found by BytePattern. Only the pattern's length less one
 // bytes after a pop can end a match that began before the cut; those bytes are checked one
 // candidate at a time. A match behind a lead byte needs a walk over character starts: a
 // cursor walks the output once and leaves marks behind it at short intervals; a joined match
@@ -86,11 +120,14 @@ std::string RemoveAllMatches(std::string_view text, std::string_view pattern) {
   constexpr std::size_t kMarkGap = 64;
   out.reserve(text.size());
   const std::size_t length = pattern.size();
-  std::size_t cursor = 0;                // a character start of the output
-  std::vector<std::size_t> marks = {0};  // character starts up to the cursor, ascending
-  std::size_t next = 0;                  // first byte of the text not yet pushed
-  std::size_t searchFrom = 0;            // raw occurrences before this are settled
-  std::size_t joinEnd = 0;               // bytes before this may end a joined match
+  std::size_t cursor = 0;  // a character start of the output
+  // Character starts up to the cursor, ascending, after the implicit 0; most texts need none.
+  std::vector<std::size_t> marks;
+  const auto lastMark = [&marks] { return marks.empty() ? std::size_t{0} : marks.back(); };
+  std::size_t next = 0;        // first byte of the text not yet pushed
+  std::size_t searchFrom = 0;  // raw occurrences before this are settled
+  std::size_t joinEnd = 0;     // bytes before this may end a joined match
+  const BytePattern raw(pattern);
 
   // Whether the match that ends the output begins on a character start.
   const auto tailStartsChar = [&](std::size_t at) {
@@ -100,12 +137,13 @@ std::string RemoveAllMatches(std::string_view text, std::string_view pattern) {
       return true;
     }
     if (at < cursor) {
-      const std::size_t mark = *(std::upper_bound(marks.begin(), marks.end(), at) - 1);
+      const auto after = std::upper_bound(marks.begin(), marks.end(), at);
+      const std::size_t mark = after == marks.begin() ? 0 : *(after - 1);
       return WalkToward(out.data(), mark, at) == at;
     }
     while (cursor < at) {
-      cursor = WalkToward(out.data(), cursor, std::min(at, marks.back() + kMarkGap));
-      if (cursor - marks.back() >= kMarkGap) {
+      cursor = WalkToward(out.data(), cursor, std::min(at, lastMark() + kMarkGap));
+      if (cursor - lastMark() >= kMarkGap) {
         marks.push_back(cursor);
       }
     }
@@ -114,7 +152,7 @@ std::string RemoveAllMatches(std::string_view text, std::string_view pattern) {
   const auto pop = [&](std::size_t at) {
     out.resize(at);
     cursor = std::min(cursor, at);
-    while (marks.back() > at) {
+    while (!marks.empty() && marks.back() > at) {
       marks.pop_back();
     }
     searchFrom = next;
@@ -139,7 +177,7 @@ std::string RemoveAllMatches(std::string_view text, std::string_view pattern) {
       }
       continue;
     }
-    const std::size_t found = FindBytes(text, pattern, searchFrom);
+    const std::size_t found = raw.Find(text, searchFrom);
     if (found == kNotFound) {
       out.append(text.data() + next, text.size() - next);
       break;
