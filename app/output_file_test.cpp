@@ -7,8 +7,12 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <random>
+#include <vector>
 
 #include "app/test_support_for_test.h"
 
@@ -36,6 +40,50 @@ TEST(OutputLine, ValuesRoundToTwoDecimals) {
   EXPECT_EQ(FormatRecordLine(record, 6, ','), "2007/03/13,123456792,1001.1,0.13,-0.12,1e+10,0\r\n");
   EXPECT_EQ(FormatRecordLine(Record(kMarch13, {0.004f, -0.004f, 0.00999f}), 3, ','),
             "2007/03/13,0,0,0.01\r\n");
+}
+
+// Each value as "%.10g" prints it rounded to hundredths, one at a time.
+std::string PrintfLine(const QuoteRecord& record) {
+  std::string line = "2007/03/13";
+  for (const float value : record.values) {
+    char text[64];
+    std::snprintf(text, sizeof text, ",%.10g",
+                  std::floor(static_cast<double>(value) * 100.0 + 0.5) * 0.01);
+    line += text;
+  }
+  return line + "\r\n";
+}
+
+TEST(OutputLine, ValuesPrintAsPrintfDoes) {
+  std::vector<float> values = {0.01f,           0.05f,        0.1f,          0.5f,  0.995f,
+                               -0.005f,         -0.006f,      -0.05f,        -1.5f, 99999999.0f,
+                               99999999.99f,    100000000.0f, 2147483647.0f, 1e12f, -3e9f,
+                               1.17549435e-38f, INFINITY,     -INFINITY,     NAN,   -NAN};
+  std::mt19937 random(20070313);
+  for (int i = 0; i < 20000; ++i) {
+    // Whole prices, tick steps, volumes and arbitrary fractions across magnitudes.
+    const double magnitude = std::pow(10.0, static_cast<double>(random() % 12) - 3);
+    const double unit = std::uniform_real_distribution<double>(-1.0, 1.0)(random);
+    switch (i % 4) {
+      case 0:
+        values.push_back(static_cast<float>(std::round(unit * magnitude)));
+        break;
+      case 1:
+        values.push_back(static_cast<float>(std::round(unit * magnitude * 2) / 2));
+        break;
+      case 2:
+        values.push_back(static_cast<float>(std::round(unit * magnitude * 100) / 100));
+        break;
+      default:
+        values.push_back(static_cast<float>(unit * magnitude));
+        break;
+    }
+  }
+  for (std::size_t i = 0; i + 6 <= values.size(); i += 6) {
+    const QuoteRecord record = Record(kMarch13, {values[i], values[i + 1], values[i + 2],
+                                                 values[i + 3], values[i + 4], values[i + 5]});
+    ASSERT_EQ(FormatRecordLine(record, 6, ','), PrintfLine(record)) << "from value " << i;
+  }
 }
 
 TEST(OutputLine, ColumnCountAndDateStatus) {

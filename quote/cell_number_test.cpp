@@ -2,8 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <cstdlib>
 #include <limits>
+#include <random>
 #include <string>
 
 namespace pelmo {
@@ -63,6 +67,35 @@ TEST(DecimalValueTest, HugeNumbers) {
   EXPECT_EQ(DecimalValue("-1e999"), -std::numeric_limits<double>::infinity());
   EXPECT_EQ(DecimalValue("1e-999"), 0.0);
   EXPECT_EQ(DecimalValue("1" + std::string(1000000, '0')), std::numeric_limits<double>::infinity());
+}
+
+TEST(DecimalValueTest, SameDoubleAsStrtodOnRandomNumbers) {
+  std::mt19937 random(19900101);
+  const std::string signs[] = {"", "-", "+"};
+  for (int round = 0; round < 50000; ++round) {
+    // Up to 18 digits around an optional point, so that both the short numbers of the pages
+    // and ones too long to be exact are read; now and then an exponent.
+    std::string text = signs[random() % 3];
+    const int whole = static_cast<int>(random() % 12);
+    const int fraction = static_cast<int>(random() % 8) - 1;
+    for (int i = 0; i < whole; ++i) {
+      text += static_cast<char>('0' + random() % 10);
+    }
+    if (fraction >= 0) {
+      text += '.';
+      for (int i = 0; i < fraction; ++i) {
+        text += static_cast<char>('0' + random() % 10);
+      }
+    }
+    if (random() % 8 == 0) {
+      text += 'e';
+      text += std::to_string(static_cast<int>(random() % 41) - 20);
+    }
+    const double expected = std::strtod(text.c_str(), nullptr);
+    const double got = DecimalValue(text + ",5");
+    ASSERT_EQ(std::bit_cast<std::uint64_t>(got), std::bit_cast<std::uint64_t>(expected))
+        << text << " gave " << got << ", strtod " << expected;
+  }
 }
 
 TEST(NarrowToFloatTest, RoundsAndOverflowsToInfinity) {

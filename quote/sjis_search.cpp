@@ -1,50 +1,253 @@
 #include "quote/sjis_search.h"
 
-namespace pelmo {
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <vector>
 
+namespace pelmo {
+namespace {
+
+// True when none of the eight bytes at `at` has its high bit set: eight single-byte
+// characters, none of which pairs with the byte after it.
+bool EightPlainAscii(const char* at) {
+  std::uint64_t word;
+  std::memcpy(&word, at, sizeof word);
+  return (word & 0x8080808080808080u) == 0;
+}
+
+// From the character start `pos`, the first character start at or after `target`: `target`
+// itself, or target + 1 when `target` is the second byte of a character. Page text is mostly
+// ASCII, which is skipped a word at a time.
+std::size_t WalkToward(const char* text, std::size_t pos, std::size_t target) {
+  while (pos < target) {
+    if (target - pos >= 8 && EightPlainAscii(text + pos)) {
+      pos += 8;
+    } else {
+      pos += IsSjisLeadByte(static_cast<unsigned char>(text[pos])) ? 2 : 1;
+    }
+  }
+  return pos;
+}
+
+// How common a byte is in page markup: 2 for the bytes of tags and line ends, 1 for
+// lower-case letters and digits, 0 for the rest.
+int MarkupFrequency(unsigned char byte) {
+  switch (byte) {
+    case '<':
+    case '>':
+    case '/':
+    case ' ':
+    case '"':
+    case '=':
+    case '\r':
+    case '\n':
+      return 2;
+    default:
+      return (byte >= 'a' && byte <= 'z') || (byte >= '0' && byte <= '9') ? 1 : 0;
+  }
+}
+
+// Raw occurrences of one pattern. A pattern with a byte that markup seldom holds, such as an
+// upper-case tag, is found by memchr on that byte, which runs far faster than a loop of ours:
+// a pass that finds nothing is one call. Other patterns occur too often for a call per
+// candidate; they skip on the text byte under the pattern's last position (Horspool).
+class BytePattern {
+ public:
+  explicit BytePattern(std::string_view pattern) : pattern_(pattern) {
+    for (std::size_t i = 1; i < pattern.size(); ++i) {
+      if (MarkupFrequency(static_cast<unsigned char>(pattern[i])) <
+          MarkupFrequency(static_cast<unsigned char>(pattern[rare_]))) {
+        rare_ = i;
+      }
+    }
+    scanRare_ = MarkupFrequency(static_cast<unsigned char>(pattern[rare_])) == 0;
+    if (!scanRare_) {
+      // Shifts are capped to fit a byte; a shorter shift only costs a look more.
+      const auto shift = [](std::size_t n) {
+        return static_cast<std::uint8_t>(std::min<std::size_t>(n, 255));
+      };
+      shift_.fill(shift(pattern.size()));
+      for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
+        shift_[static_cast<unsigned char>(pattern[i])] = shift(pattern.size() - 1 - i);
+      }
+    }
+  }
+
+  // The first occurrence in text[from, size), or kNotFound. The pattern is not empty.
+  std::size_t Find(std::string_view text, std::size_t from) const {
+    return scanRare_ ? FindByRareByte(text, from) : FindBySkipping(text, from);
+  }
+
+ private:
+  std::size_t FindByRareByte(std::string_view text, std::size_t from) const {
+    const std::size_t length = pattern_.size();
+    const char* const data = text.data();
+    for (std::size_t pos = from; pos + length <= text.size();) {
+      // Candidates start in [pos, size - length], so their rare byte lies in this range.
+      const void* hit =
+          std::memchr(data + pos + rare_, pattern_[rare_], text.size() - length + 1 - pos);
+      if (hit == nullptr) {
+        return kNotFound;
+      }
+      const std::size_t candidate =
+          static_cast<std::size_t>(static_cast<const char*>(hit) - data) - rare_;
+      if (std::memcmp(data + candidate, pattern_.data(), length) == 0) {
+        return candidate;
+      }
+      pos = candidate + 1;
+    }
+    return kNotFound;
+  }
+
+  std::size_t FindBySkipping(std::string_view text, std::size_t from) const {
+    const std::size_t length = pattern_.size();
+    const char* const data = text.data();
+    const char last = pattern_.back();
+    for (std::size_t pos = from; pos + length <= text.size();) {
+      const char byte = data[pos + length - 1];
+      // The first byte is looked at before a call: '>' ends every tag.
+      if (byte == last && data[pos] == pattern_[0] &&
+          std::memcmp(data + pos, pattern_.data(), length - 1) == 0) {
+        return pos;
+      }
+      pos += shift_[static_cast<unsigned char>(byte)];
+    }
+    return kNotFound;
+  }
+
+  std::string_view pattern_;
+  std::size_t rare_ = 0;  // index of the pattern's least common byte in markup
+  bool scanRare_ = false;
+  std::array<std::uint8_t, 256> shift_{};
+};
+
+}  // namespace
+
+// Raw occurrences are found first; only they need the character walk to tell whether they
+// begin a character.
 std::size_t SjisFind(std::string_view text, std::string_view pattern, std::size_t from) {
   if (pattern.empty() || from > text.size() || pattern.size() > text.size()) {
     return kNotFound;
   }
-  const std::size_t last = text.size() - pattern.size();
+  const BytePattern raw(pattern);
   std::size_t pos = from;
-  while (pos <= last) {
-    if (text.compare(pos, pattern.size(), pattern) == 0) {
+  for (;;) {
+    const std::size_t candidate = raw.Find(text, pos);
+    if (candidate == kNotFound) {
+      return kNotFound;
+    }
+    // As in RemoveAllMatches below: after a byte that cannot lead, a character starts.
+    if (candidate == pos || !IsSjisLeadByte(static_cast<unsigned char>(text[candidate - 1]))) {
+      return candidate;
+    }
+    // Lands on the candidate, or just past it when the candidate is a second byte.
+    pos = WalkToward(text.data(), pos, candidate);
+    if (pos == candidate) {
       return pos;
     }
-    pos += IsSjisLeadByte(static_cast<unsigned char>(text[pos])) ? 2 : 1;
   }
-  return kNotFound;
 }
 
 // The output is built as a stack. It never holds a match on a character start, so after each
-// byte is pushed the only candidate is the match that ends with that byte; popping it leaves
-// a prefix of the earlier output, which is why the character starts of the output are kept
-// per byte rather than recomputed.
+// byte is pushed the only candidate is the match that ends with that byte. Popping a match
+// leaves a prefix of the earlier output, so character starts found in it stay valid.
+//
+// Text pushed since the last pop equals the output's tail, so matches that lie wholly in it
+// are raw occurrences in the text, found by BytePattern. Only the pattern's length less one
+// bytes after a pop can end a match that began before the cut; those bytes are checked one
+// candidate at a time. A match behind a lead byte needs a walk over character starts: a
+// cursor walks the output once and leaves marks behind it at short intervals; a joined match
+// can begin behind the cursor, and is then settled by a short walk from the nearest mark,
+// which keeps the whole pass linear.
 std::string RemoveAllMatches(std::string_view text, std::string_view pattern) {
   std::string out;
-  // Most texts hold no match at all; they need no flags.
-  if (SjisFind(text, pattern) == kNotFound) {
+  if (pattern.empty()) {
     out.assign(text);
     return out;
   }
+  constexpr std::size_t kMarkGap = 64;
   out.reserve(text.size());
-  // One flag per output byte: 1 where a character starts.
-  std::string startsChar;
-  startsChar.reserve(text.size());
   const std::size_t length = pattern.size();
-  for (const char byte : text) {
-    // A byte starts a character unless the previous byte was a lead byte that started one.
-    const bool start = out.empty() || startsChar.back() == 0 ||
-                       !IsSjisLeadByte(static_cast<unsigned char>(out.back()));
-    out.push_back(byte);
-    startsChar.push_back(start ? 1 : 0);
-    if (byte == pattern.back() && out.size() >= length) {
-      const std::size_t at = out.size() - length;
-      if (startsChar[at] != 0 && std::string_view(out).substr(at) == pattern) {
-        out.resize(at);
-        startsChar.resize(at);
+  std::size_t cursor = 0;  // a character start of the output
+  // Character starts up to the cursor, ascending, after the implicit 0; most texts need none.
+  std::vector<std::size_t> marks;
+  const auto lastMark = [&marks] { return marks.empty() ? std::size_t{0} : marks.back(); };
+  std::size_t next = 0;        // first byte of the text not yet pushed
+  std::size_t searchFrom = 0;  // raw occurrences before this are settled
+  std::size_t joinEnd = 0;     // bytes before this may end a joined match
+  const BytePattern raw(pattern);
+
+  // Whether the match that ends the output begins on a character start.
+  const auto tailStartsChar = [&](std::size_t at) {
+    // A byte that cannot lead ends a character wherever it stands, so the byte after it
+    // starts one: in ASCII text the walk is never needed.
+    if (at == 0 || !IsSjisLeadByte(static_cast<unsigned char>(out[at - 1]))) {
+      return true;
+    }
+    // Behind a short run of lead bytes that follows such a byte, characters start at even
+    // offsets into the run. Long runs are left to the walk, which keeps the pass linear.
+    std::size_t run = at - 1;
+    while (run > 0 && at - run < kMarkGap &&
+           IsSjisLeadByte(static_cast<unsigned char>(out[run - 1]))) {
+      --run;
+    }
+    if (run == 0 || !IsSjisLeadByte(static_cast<unsigned char>(out[run - 1]))) {
+      return (at - run) % 2 == 0;
+    }
+    if (at < cursor) {
+      const auto after = std::upper_bound(marks.begin(), marks.end(), at);
+      const std::size_t mark = after == marks.begin() ? 0 : *(after - 1);
+      return WalkToward(out.data(), mark, at) == at;
+    }
+    while (cursor < at) {
+      cursor = WalkToward(out.data(), cursor, std::min(at, lastMark() + kMarkGap));
+      if (cursor - lastMark() >= kMarkGap) {
+        marks.push_back(cursor);
       }
+    }
+    return cursor == at;
+  };
+  const auto pop = [&](std::size_t at) {
+    out.resize(at);
+    cursor = std::min(cursor, at);
+    while (!marks.empty() && marks.back() > at) {
+      marks.pop_back();
+    }
+    searchFrom = next;
+    joinEnd = next + length - 1;
+  };
+
+  while (next < text.size()) {
+    if (next < joinEnd) {
+      const std::size_t end = std::min(joinEnd, text.size());
+      const void* hit = std::memchr(text.data() + next, pattern.back(), end - next);
+      const std::size_t stop =
+          hit == nullptr
+              ? end
+              : static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) + 1;
+      out.append(text.data() + next, stop - next);
+      next = stop;
+      if (hit != nullptr && out.size() >= length) {
+        const std::size_t at = out.size() - length;
+        if (std::memcmp(out.data() + at, pattern.data(), length) == 0 && tailStartsChar(at)) {
+          pop(at);
+        }
+      }
+      continue;
+    }
+    const std::size_t found = raw.Find(text, searchFrom);
+    if (found == kNotFound) {
+      out.append(text.data() + next, text.size() - next);
+      break;
+    }
+    out.append(text.data() + next, found + length - next);
+    next = found + length;
+    if (tailStartsChar(out.size() - length)) {
+      pop(out.size() - length);
+    } else {
+      searchFrom = found + 1;
     }
   }
   return out;

@@ -43,6 +43,47 @@ TEST(SjisFindTest, DoubleBytePatternAndEdges) {
   EXPECT_EQ(SjisFind("a\x81", "\x81"), 1u);
 }
 
+// The search as it reads: every character start from `from` on, compared in full.
+std::size_t NaiveFind(const std::string& text, const std::string& pattern, std::size_t from) {
+  if (pattern.empty() || from > text.size()) {
+    return kNotFound;
+  }
+  for (std::size_t pos = from; pos + pattern.size() <= text.size();) {
+    if (text.compare(pos, pattern.size(), pattern) == 0) {
+      return pos;
+    }
+    const auto byte = static_cast<unsigned char>(text[pos]);
+    pos += (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC) ? 2 : 1;
+  }
+  return kNotFound;
+}
+
+// Random text of `count` pieces drawn from `pieces`.
+std::string RandomText(std::mt19937& random, const std::vector<std::string>& pieces, int count) {
+  std::string text;
+  for (int i = 0; i < count; ++i) {
+    text += pieces[random() % pieces.size()];
+  }
+  return text;
+}
+
+TEST(SjisFindTest, AgreesWithFullComparisonOnRandomText) {
+  const std::vector<std::string> patterns = {"<table", "<", "\x81<", "<\x81", "\x94\x4E", "ab"};
+  // Runs of ASCII long enough to be skipped whole, lead bytes, and pieces of the patterns.
+  const std::vector<std::string> pieces = {"<",          "<table",     "a",    "b",    "\x81",
+                                           "\x94",       "\x4E",       "\xE0", "\xFC", "\x80",
+                                           "plain text", "0123456789", "\xA0", "\x40"};
+  std::mt19937 random(19960327);
+  for (int round = 0; round < 20000; ++round) {
+    const std::string text = RandomText(random, pieces, static_cast<int>(random() % 40));
+    const std::string& pattern = patterns[random() % patterns.size()];
+    const std::size_t from = text.empty() ? 0 : random() % (text.size() + 2);
+    ASSERT_EQ(SjisFind(text, pattern, from), NaiveFind(text, pattern, from))
+        << "text " << ::testing::PrintToString(text) << " pattern "
+        << ::testing::PrintToString(pattern) << " from " << from;
+  }
+}
+
 // The removal loop as it reads: search from the start on character starts, delete, repeat.
 std::string NaiveRemoveAll(std::string text, const std::string& pattern) {
   for (;;) {
@@ -101,6 +142,31 @@ TEST(RemoveAllMatchesTest, AgreesWithRepeatedSearchOnRandomText) {
   }
 }
 
+TEST(RemoveAllMatchesTest, AgreesWithRepeatedSearchOnLongText) {
+  // Long outputs, so that joined matches begin far behind the last character start found,
+  // across runs of lead bytes and of plain ASCII.
+  const std::vector<std::string> patterns = {"<small>", "a,", "\x81,", ",\x81"};
+  const std::vector<std::string> pieces = {"<sm",
+                                           "all>",
+                                           "<small>",
+                                           "a",
+                                           ",",
+                                           "\x81",
+                                           "\x81\x81\x81\x81\x81\x81\x81",
+                                           "\xE0",
+                                           "0123456789abcdef",
+                                           std::string(70, '\x81'),
+                                           std::string(70, 'x')};
+  std::mt19937 random(20040126);
+  for (int round = 0; round < 3000; ++round) {
+    const std::string text = RandomText(random, pieces, static_cast<int>(random() % 120));
+    const std::string& pattern = patterns[random() % patterns.size()];
+    ASSERT_EQ(RemoveAllMatches(text, pattern), NaiveRemoveAll(text, pattern))
+        << "text " << ::testing::PrintToString(text) << " pattern "
+        << ::testing::PrintToString(pattern);
+  }
+}
+
 TEST(RemoveAllMatchesTest, DeepNestingTakesOnePass) {
   // Each removal joins the next tag; the repeated search would rescan the text every time.
   const int depth = 100000;
@@ -114,6 +180,12 @@ TEST(RemoveAllMatchesTest, DeepNestingTakesOnePass) {
   }
   EXPECT_EQ(RemoveAllMatches(text, "<small>"), "");
   EXPECT_EQ(RemoveAllMatches(std::string(2'000'000, ','), ","), "");
+  // Each joined match begins right behind a long run of lead bytes, which pair up from its
+  // start: an even run leaves the first 'a' a character start, an odd one takes it along.
+  const std::string run(1'000'000, '\x81');
+  const std::string nested = std::string(depth, 'a') + std::string(depth, ',');
+  EXPECT_EQ(RemoveAllMatches(run + nested, "a,"), run);
+  EXPECT_EQ(RemoveAllMatches("\x81" + run + nested, "a,"), "\x81" + run + "a,");
 }
 
 }  // namespace

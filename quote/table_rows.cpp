@@ -41,9 +41,21 @@ std::string DateCellText(std::string_view text) {
   const int y = IntegerValue(Slice(text, 0, year));
   const int m = IntegerValue(Slice(text, year + marker, month - (year + marker)));
   const int d = day >= 0 ? IntegerValue(Slice(text, month + marker, day - (month + marker))) : 1;
-  char buffer[48];
-  std::snprintf(buffer, sizeof buffer, "%.4d/%.2d/%.2d", y, m, d);
-  return buffer;
+  if (y < 0 || y > 9999 || m < 0 || m > 99 || d < 0 || d > 99) {
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%.4d/%.2d/%.2d", y, m, d);
+    return buffer;
+  }
+  // The usual case, digits in place, as the format above writes them; a row costs less so.
+  std::string date = "0000/00/00";
+  for (int i = 3, rest = y; i >= 0; --i, rest /= 10) {
+    date[static_cast<std::size_t>(i)] = static_cast<char>('0' + rest % 10);
+  }
+  date[5] = static_cast<char>('0' + m / 10);
+  date[6] = static_cast<char>('0' + m % 10);
+  date[8] = static_cast<char>('0' + d / 10);
+  date[9] = static_cast<char>('0' + d % 10);
+  return date;
 }
 
 void AddCell(std::vector<std::string>& cells, const HtmlNode& node, bool headerPending) {
