@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 namespace pelmo {
@@ -15,6 +16,11 @@ bool EightPlainAscii(const char* at) {
   std::uint64_t word;
   std::memcpy(&word, at, sizeof word);
   return (word & 0x8080808080808080u) == 0;
+}
+
+bool NoLeadByte(std::string_view text) {
+  return std::none_of(text.begin(), text.end(),
+                      [](char c) { return IsSjisLeadByte(static_cast<unsigned char>(c)); });
 }
 
 // From the character start `pos`, the first character start at or after `target`: `target`
@@ -165,6 +171,13 @@ std::string RemoveAllMatches(std::string_view text, std::string_view pattern) {
   std::string out;
   if (pattern.empty()) {
     out.assign(text);
+    return out;
+  }
+  if (pattern.size() == 1 && NoLeadByte(text)) {
+    // Every byte is a character and deleting one byte cannot join another: a plain filter.
+    out.reserve(text.size());
+    std::copy_if(text.begin(), text.end(), std::back_inserter(out),
+                 [byte = pattern[0]](char c) { return c != byte; });
     return out;
   }
   constexpr std::size_t kMarkGap = 64;
