@@ -236,13 +236,16 @@ std::string RemoveAllMatches(std::string_view text, std::string_view pattern) {
     if (next < joinEnd) {
       const std::size_t end = std::min(joinEnd, text.size());
       const void* hit = std::memchr(text.data() + next, pattern.back(), end - next);
+      if (hit == nullptr) {
+        // No joined match can end here; the raw search from `searchFrom` covers these bytes.
+        joinEnd = next;
+        continue;
+      }
       const std::size_t stop =
-          hit == nullptr
-              ? end
-              : static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) + 1;
+          static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) + 1;
       out.append(text.data() + next, stop - next);
       next = stop;
-      if (hit != nullptr && out.size() >= length) {
+      if (out.size() >= length) {
         const std::size_t at = out.size() - length;
         if (std::memcmp(out.data() + at, pattern.data(), length) == 0 && tailStartsChar(at)) {
           pop(at);
