@@ -151,6 +151,60 @@ int Bisect(const std::array<PackedName, N>& table, const FirstByteIndex& index,
   return Compare(table[base], packed) == 0 ? static_cast<int>(base) : -1;
 }
 
+// Lower-case keys, the ones the lexer delivers, are found by hashing instead: a hash table of
+// each case-insensitive table's names, probed linearly. A key it lacks may still match in
+// another case, so it goes on to the bisection.
+constexpr std::size_t kHashSlots = 256;
+
+constexpr std::size_t HashName(std::string_view name) {
+  return (name.size() * 37 + static_cast<unsigned char>(name.front()) * 5 +
+          static_cast<unsigned char>(name.back())) %
+         kHashSlots;
+}
+
+// Slot values are codes plus one; 0 marks an empty slot.
+template <typename Table, typename NameOf>
+constexpr auto MakeHashIndex(const Table& table, NameOf nameOf) {
+  static_assert(std::tuple_size_v<Table> < kHashSlots / 2 && std::tuple_size_v<Table> < 255);
+  std::array<std::uint8_t, kHashSlots> slots{};
+  for (std::size_t i = 0; i < table.size(); ++i) {
+    std::size_t at = HashName(nameOf(table[i]));
+    while (slots[at] != 0)
+      at = (at + 1) % kHashSlots;
+    slots[at] = static_cast<std::uint8_t>(i + 1);
+  }
+  return slots;
+}
+
+constexpr auto kElementHash = MakeHashIndex(kElements, kElementName);
+constexpr auto kAttributeHash = MakeHashIndex(kAttributes, kAttributeName);
+constexpr auto kKeywordHash = MakeHashIndex(kKeywords, kKeywordName);
+
+// Names are a few bytes long: a loop beats a call to memcmp.
+bool SameBytes(std::string_view a, std::string_view b) {
+  if (a.size() != b.size())
+    return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (a[i] != b[i])
+      return false;
+  }
+  return true;
+}
+
+// The code of `key` when it is written exactly as in the table, else -1.
+template <typename Table, typename NameOf>
+int FindExact(const Table& table, NameOf nameOf, const std::array<std::uint8_t, kHashSlots>& slots,
+              std::string_view key) {
+  if (key.empty())
+    return -1;
+  for (std::size_t at = HashName(key); slots[at] != 0; at = (at + 1) % kHashSlots) {
+    const std::size_t code = slots[at] - 1u;
+    if (SameBytes(nameOf(table[code]), key))
+      return static_cast<int>(code);
+  }
+  return -1;
+}
+
 bool IsDigit(char c) {
   return c >= '0' && c <= '9';
 }
@@ -195,17 +249,20 @@ constexpr std::array<NamedColor, 16> kNamedColors{{
 }  // namespace
 
 int FindElement(std::string_view name) {
-  return Bisect(kPackedElements, kElementIndex, name, true);
+  const int code = FindExact(kElements, kElementName, kElementHash, name);
+  return code >= 0 ? code : Bisect(kPackedElements, kElementIndex, name, true);
 }
 
 int FindAttribute(std::string_view name) {
-  return Bisect(kPackedAttributes, kAttributeIndex, name, true);
+  const int code = FindExact(kAttributes, kAttributeName, kAttributeHash, name);
+  return code >= 0 ? code : Bisect(kPackedAttributes, kAttributeIndex, name, true);
 }
 
 int FindKeyword(std::string_view text) {
   if (!text.empty() && IsDigit(text[0]))
     return -1;
-  return Bisect(kPackedKeywords, kKeywordIndex, text, true);
+  const int code = FindExact(kKeywords, kKeywordName, kKeywordHash, text);
+  return code >= 0 ? code : Bisect(kPackedKeywords, kKeywordIndex, text, true);
 }
 
 int FindEntity(std::string_view name) {
