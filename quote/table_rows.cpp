@@ -63,9 +63,15 @@ void AddCell(std::vector<std::string>& cells, const HtmlNode& node, bool headerP
     return;
   }
   const char* data = static_cast<const char*>(node.data);
-  std::string text = data != nullptr ? std::string(data) : std::string();
-  std::replace_if(
-      text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+  std::string_view text = data != nullptr ? std::string_view(data) : std::string_view();
+  // Cells seldom hold a line end; only then is a copy needed.
+  std::string spaced;
+  if (std::any_of(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; })) {
+    spaced.assign(text);
+    std::replace_if(
+        spaced.begin(), spaced.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    text = spaced;
+  }
   if (cells.empty()) {
     cells.push_back(DateCellText(text));
   } else {
