@@ -408,7 +408,7 @@ char* HtmlLexer::CopyArena::Allocate(std::size_t size) {
   return at;
 }
 
-void HtmlLexer::CopyArena::Reset() {
+void HtmlLexer::CopyArena::Release() {
   if (blocks_.size() > 1) {
     blocks_.resize(1);
     sizes_.resize(1);

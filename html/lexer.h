@@ -122,9 +122,15 @@ class HtmlLexer {
   class CopyArena {
    public:
     char* Allocate(std::size_t size);
-    void Reset();
+    // Inline because most tags copy nothing, and then there is nothing to do.
+    void Reset() {
+      if (used_ != 0 || blocks_.size() > 1)
+        Release();
+    }
 
    private:
+    void Release();
+
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::vector<std::size_t> sizes_;
     std::size_t used_ = 0;  // in the last block
