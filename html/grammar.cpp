@@ -96,6 +96,8 @@ class Grammar {
   bool DropEndTag();
 
   bool RunElementRule(int code, HtmlNode* parent, int depth);
+  // The rule's work once the cursor is on its start tag and the depth is allowed.
+  void BuildElement(int code, HtmlNode* parent, int depth);
   void RunContent(Group content, HtmlNode* parent, int depth);
   bool TryAlternatives(const ContentSet& content, HtmlNode* parent, int depth);
   void RunDocumentRule(int code, HtmlNode* root);
@@ -181,9 +183,15 @@ bool Grammar::TryAlternatives(const ContentSet& content, HtmlNode* parent, int d
   if (content.text && AddText(parent)) {
     return true;
   }
-  const int code = CurrentStartCode();
+  const HtmlToken* start = SkipTextFrom(cursor_);
+  const int code = StartCodeOf(start);
   if (code >= 0 && code < kElementCount && content.elements[code]) {
-    return RunElementRule(code, parent, depth);
+    if (depth > kMaxElementDepth) {
+      return false;
+    }
+    cursor_ = start;
+    BuildElement(code, parent, depth);
+    return true;
   }
   return content.dropEndTag && DropEndTag();
 }
@@ -198,15 +206,21 @@ bool Grammar::RunElementRule(int code, HtmlNode* parent, int depth) {
   if (depth > kMaxElementDepth || !PeekStart(code)) {
     return false;
   }
-  const ElementRule& rule = grammar::kElementRules[code];
   SkipText();
+  BuildElement(code, parent, depth);
+  return true;
+}
+
+void Grammar::BuildElement(int code, HtmlNode* parent, int depth) {
+  const ElementRule& rule = grammar::kElementRules[code];
   HtmlNode* node = tree_.AppendChild(parent, code);
-  AttachStartTag(code, node);
+  node->data = cursor_->attributes.get();
+  cursor_ = cursor_->next;
   switch (rule.kind) {
     case RuleKind::Missing:
     case RuleKind::Empty:
     case RuleKind::Document:
-      return true;
+      return;
     case RuleKind::TextOnly:
       AddText(node);
       break;
@@ -218,7 +232,6 @@ bool Grammar::RunElementRule(int code, HtmlNode* parent, int depth) {
       break;
   }
   CloseElement(code);
-  return true;
 }
 
 // head or body: made even when the page leaves its start tag out. Their children lie two
