@@ -23,6 +23,16 @@ bool NoLeadByte(std::string_view text) {
                       [](char c) { return IsSjisLeadByte(static_cast<unsigned char>(c)); });
 }
 
+// Patterns are a few bytes long, and a loop costs less than a call to memcmp.
+bool SameBytes(const char* a, const char* b, std::size_t length) {
+  for (std::size_t i = 0; i < length; ++i) {
+    if (a[i] != b[i]) {
+      return false;
+    }
+  }
+  return true;
+}
+
 // From the character start `pos`, the first character start at or after `target`: `target`
 // itself, or target + 1 when `target` is the second byte of a character. Page text is mostly
 // ASCII, which is skipped a word at a time.
@@ -99,7 +109,7 @@ class BytePattern {
       }
       const std::size_t candidate =
           static_cast<std::size_t>(static_cast<const char*>(hit) - data) - rare_;
-      if (std::memcmp(data + candidate, pattern_.data(), length) == 0) {
+      if (SameBytes(data + candidate, pattern_.data(), length)) {
         return candidate;
       }
       pos = candidate + 1;
@@ -113,9 +123,9 @@ class BytePattern {
     const char last = pattern_.back();
     for (std::size_t pos = from; pos + length <= text.size();) {
       const char byte = data[pos + length - 1];
-      // The first byte is looked at before a call: '>' ends every tag.
+      // The first byte is looked at before the rest: '>' ends every tag.
       if (byte == last && data[pos] == pattern_[0] &&
-          std::memcmp(data + pos, pattern_.data(), length - 1) == 0) {
+          SameBytes(data + pos, pattern_.data(), length - 1)) {
         return pos;
       }
       pos += shift_[static_cast<unsigned char>(byte)];
@@ -247,7 +257,7 @@ std::string RemoveAllMatches(std::string_view text, std::string_view pattern) {
       next = stop;
       if (out.size() >= length) {
         const std::size_t at = out.size() - length;
-        if (std::memcmp(out.data() + at, pattern.data(), length) == 0 && tailStartsChar(at)) {
+        if (SameBytes(out.data() + at, pattern.data(), length) && tailStartsChar(at)) {
           pop(at);
         }
       }
