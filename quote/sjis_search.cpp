@@ -4,7 +4,6 @@
 #include <array>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
 #include <vector>
 
 namespace pelmo {
@@ -185,9 +184,8 @@ std::string RemoveAllMatches(std::string_view text, std::string_view pattern) {
   }
   if (pattern.size() == 1 && NoLeadByte(text)) {
     // Every byte is a character and deleting one byte cannot join another: a plain filter.
-    out.reserve(text.size());
-    std::copy_if(text.begin(), text.end(), std::back_inserter(out),
-                 [byte = pattern[0]](char c) { return c != byte; });
+    out.assign(text);
+    out.erase(std::remove(out.begin(), out.end(), pattern[0]), out.end());
     return out;
   }
   constexpr std::size_t kMarkGap = 64;
