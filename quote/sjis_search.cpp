@@ -22,8 +22,18 @@ bool NoLeadByte(std::string_view text) {
                       [](char c) { return IsSjisLeadByte(static_cast<unsigned char>(c)); });
 }
 
-// Patterns are a few bytes long, and a loop costs less than a call to memcmp.
+std::uint32_t Load32(const char* at) {
+  std::uint32_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+// Patterns are a few bytes long, and a loop costs less than a call to memcmp. Tags of four to
+// eight bytes take two overlapping words.
 bool SameBytes(const char* a, const char* b, std::size_t length) {
+  if (length >= 4 && length <= 8) {
+    return Load32(a) == Load32(b) && Load32(a + length - 4) == Load32(b + length - 4);
+  }
   for (std::size_t i = 0; i < length; ++i) {
     if (a[i] != b[i]) {
       return false;
