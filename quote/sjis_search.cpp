@@ -240,6 +240,11 @@ std::string RemoveAllMatches(std::string_view text, std::string_view pattern) {
     }
     return cursor == at;
   };
+  // The usual case, a match behind a byte that cannot lead, is settled without the call.
+  const auto startsChar = [&](std::size_t at) {
+    return at == 0 || !IsSjisLeadByte(static_cast<unsigned char>(out[at - 1])) ||
+           tailStartsChar(at);
+  };
   const auto pop = [&](std::size_t at) {
     out.resize(at);
     cursor = std::min(cursor, at);
@@ -253,19 +258,19 @@ std::string RemoveAllMatches(std::string_view text, std::string_view pattern) {
   while (next < text.size()) {
     if (next < joinEnd) {
       const std::size_t end = std::min(joinEnd, text.size());
-      const void* hit = std::memchr(text.data() + next, pattern.back(), end - next);
-      if (hit == nullptr) {
+      // A few bytes: a loop, not a call.
+      const char* hit = std::find(text.data() + next, text.data() + end, pattern.back());
+      if (hit == text.data() + end) {
         // No joined match can end here; the raw search from `searchFrom` covers these bytes.
         joinEnd = next;
         continue;
       }
-      const std::size_t stop =
-          static_cast<std::size_t>(static_cast<const char*>(hit) - text.data()) + 1;
+      const std::size_t stop = static_cast<std::size_t>(hit - text.data()) + 1;
       out.append(text.data() + next, stop - next);
       next = stop;
       if (out.size() >= length) {
         const std::size_t at = out.size() - length;
-        if (SameBytes(out.data() + at, pattern.data(), length) && tailStartsChar(at)) {
+        if (SameBytes(out.data() + at, pattern.data(), length) && startsChar(at)) {
           pop(at);
         }
       }
@@ -278,7 +283,7 @@ std::string RemoveAllMatches(std::string_view text, std::string_view pattern) {
     }
     out.append(text.data() + next, found + length - next);
     next = found + length;
-    if (tailStartsChar(out.size() - length)) {
+    if (startsChar(out.size() - length)) {
       pop(out.size() - length);
     } else {
       searchFrom = found + 1;
