@@ -76,8 +76,18 @@ bool IsAsciiLetter(char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
+// A table: a tag name is tested byte by byte.
+constexpr std::array<bool, 256> kNameChars = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    table[static_cast<std::size_t>(c)] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+                                         (c >= '0' && c <= '9') || c == '-' || c == '.';
+  }
+  return table;
+}();
+
 bool IsNameChar(char c) {
-  return IsAsciiLetter(c) || (c >= '0' && c <= '9') || c == '-' || c == '.';
+  return kNameChars[static_cast<unsigned char>(c)];
 }
 
 char LowerAscii(char c) {
