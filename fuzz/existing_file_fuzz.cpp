@@ -1,6 +1,7 @@
 // An output file left by an earlier run, with arbitrary bytes, loaded and written again:
-// the writer's own output must then load and write back to the same bytes, in both
-// separators. The files live in one folder per process, removed at exit.
+// the old bytes must survive as the backup, and the writer's own output must load and
+// write back to the same bytes, in both separators. The files live in one folder per
+// process, removed at exit.
 #include <unistd.h>
 
 #include <cstddef>
@@ -79,8 +80,13 @@ std::string LoadAndWrite(bool tabSeparated) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const bool tabSeparated = size > 0 && (data[0] & 1) != 0;
-  Put(OutputPath(), {reinterpret_cast<const char*>(data), size});
+  const std::string_view original(reinterpret_cast<const char*>(data), size);
+  Put(OutputPath(), original);
   const std::string first = LoadAndWrite(tabSeparated);
+  if (Get(pelmo::BackupPath(OutputPath())) != original) {
+    std::fprintf(stderr, "backup differs from the old file\n");
+    std::abort();
+  }
   const std::string second = LoadAndWrite(tabSeparated);
   if (first != second) {
     std::fprintf(stderr, "second write differs\n--- first:\n%s\n--- second:\n%s\n", first.c_str(),
