@@ -6,24 +6,11 @@
 #include <cstddef>
 #include <string_view>
 
+#include "net/ascii_case.h"
 #include "net/received_text.h"
 
 namespace pelmo {
 namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    const char c = text[i];
-    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    if (lower != prefix[i]) {
-      return false;
-    }
-  }
-  return true;
-}
 
 // What one attempt learns from the header and body callbacks.
 struct AttemptState {

@@ -6,21 +6,10 @@
 #include <memory>
 #include <utility>
 
+#include "net/ascii_case.h"
+
 namespace pelmo {
 namespace {
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    const auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; };
-    if (lower(a[i]) != lower(b[i])) {
-      return false;
-    }
-  }
-  return true;
-}
 
 int HexValue(char c) {
   if (c >= '0' && c <= '9')

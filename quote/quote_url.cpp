@@ -1,23 +1,9 @@
 #include "quote/quote_url.h"
 
+#include "net/ascii_case.h"
+
 namespace pelmo {
 namespace {
-
-bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) {
-    return false;
-  }
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-    if (c != prefix[i]) {
-      return false;
-    }
-  }
-  return true;
-}
 
 struct DateParts {
   int year;
