@@ -1,6 +1,9 @@
 #include "quote/page_text.h"
 
+#include <array>
+
 #include "quote/sjis_search.h"
+#include "quote/tag_strip.h"
 
 namespace pelmo {
 namespace {
@@ -24,11 +27,6 @@ std::string Tag(std::string_view opening, std::string_view name) {
   return tag;
 }
 
-void RemoveBothCases(std::string& text, const std::string& pattern) {
-  text = RemoveAllMatches(text, MapCase(pattern, false));
-  text = RemoveAllMatches(text, MapCase(pattern, true));
-}
-
 }  // namespace
 
 void CutToTable(std::optional<std::string>& pageText) {
@@ -46,15 +44,25 @@ void CutToTable(std::optional<std::string>& pageText) {
     return;
   }
   constexpr std::size_t kEndTagLength = 8;
-  *pageText = pageText->substr(second, end + kEndTagLength - second);
+  // In place: the page is large and only the copy would need new memory.
+  pageText->erase(end + kEndTagLength);
+  pageText->erase(0, second);
 }
 
 void StripElementTags(std::optional<std::string>& pageText, std::string_view name) {
   if (!pageText) {
     return;
   }
-  RemoveBothCases(*pageText, Tag("<", name));
-  RemoveBothCases(*pageText, Tag("</", name));
+  const std::array<std::string, 4> tags{
+      MapCase(Tag("<", name), false), MapCase(Tag("<", name), true),
+      MapCase(Tag("</", name), false), MapCase(Tag("</", name), true)};
+  if (std::optional<std::string> stripped = RemoveTagsInOnePass(*pageText, tags)) {
+    *pageText = std::move(*stripped);
+    return;
+  }
+  for (const std::string& tag : tags) {
+    *pageText = RemoveAllMatches(*pageText, tag);
+  }
 }
 
 }  // namespace pelmo

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "quote/byte_mask.h"
+
 namespace pelmo {
 namespace {
 
@@ -77,32 +79,24 @@ int MarkupFrequency(unsigned char byte) {
 // Raw occurrences of one pattern. A pattern with a byte that markup seldom holds, such as an
 // upper-case tag, is found by memchr on that byte, which runs far faster than a loop of ours:
 // a pass that finds nothing is one call. Other patterns occur too often for a call per
-// candidate; they skip on the text byte under the pattern's last position (Horspool).
+// candidate; they are looked for eight positions at a time, as a pair of bytes: the first
+// and the least common of the rest, which leaves few candidates to compare in full.
 class BytePattern {
  public:
   explicit BytePattern(std::string_view pattern) : pattern_(pattern) {
     for (std::size_t i = 1; i < pattern.size(); ++i) {
-      if (MarkupFrequency(static_cast<unsigned char>(pattern[i])) <
+      // The later of equally rare bytes: in a tag name, the later letters vary more.
+      if (MarkupFrequency(static_cast<unsigned char>(pattern[i])) <=
           MarkupFrequency(static_cast<unsigned char>(pattern[rare_]))) {
         rare_ = i;
       }
     }
     scanRare_ = MarkupFrequency(static_cast<unsigned char>(pattern[rare_])) == 0;
-    if (!scanRare_) {
-      // Shifts are capped to fit a byte; a shorter shift only costs a look more.
-      const auto shift = [](std::size_t n) {
-        return static_cast<std::uint8_t>(std::min<std::size_t>(n, 255));
-      };
-      shift_.fill(shift(pattern.size()));
-      for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
-        shift_[static_cast<unsigned char>(pattern[i])] = shift(pattern.size() - 1 - i);
-      }
-    }
   }
 
   // The first occurrence in text[from, size), or kNotFound. The pattern is not empty.
   std::size_t Find(std::string_view text, std::size_t from) const {
-    return scanRare_ ? FindByRareByte(text, from) : FindBySkipping(text, from);
+    return scanRare_ ? FindByRareByte(text, from) : FindByPair(text, from);
   }
 
  private:
@@ -126,18 +120,25 @@ class BytePattern {
     return kNotFound;
   }
 
-  std::size_t FindBySkipping(std::string_view text, std::size_t from) const {
+  std::size_t FindByPair(std::string_view text, std::size_t from) const {
     const std::size_t length = pattern_.size();
     const char* const data = text.data();
-    const char last = pattern_.back();
-    for (std::size_t pos = from; pos + length <= text.size();) {
-      const char byte = data[pos + length - 1];
-      // The first byte is looked at before the rest: '>' ends every tag.
-      if (byte == last && data[pos] == pattern_[0] &&
-          SameBytes(data + pos, pattern_.data(), length - 1)) {
+    std::size_t pos = from;
+    for (; pos + rare_ + kBlockBytes <= text.size(); pos += kBlockBytes) {
+      for (std::uint32_t marks =
+               ByteMask(data + pos, pattern_[0]) & ByteMask(data + pos + rare_, pattern_[rare_]);
+           marks != 0; marks = WithoutFirst(marks)) {
+        const std::size_t candidate = pos + FirstMarked(marks);
+        if (candidate + length <= text.size() &&
+            SameBytes(data + candidate, pattern_.data(), length)) {
+          return candidate;
+        }
+      }
+    }
+    for (; pos + length <= text.size(); ++pos) {
+      if (SameBytes(data + pos, pattern_.data(), length)) {
         return pos;
       }
-      pos += shift_[static_cast<unsigned char>(byte)];
     }
     return kNotFound;
   }
@@ -145,7 +146,6 @@ class BytePattern {
   std::string_view pattern_;
   std::size_t rare_ = 0;  // index of the pattern's least common byte in markup
   bool scanRare_ = false;
-  std::array<std::uint8_t, 256> shift_{};
 };
 
 }  // namespace
