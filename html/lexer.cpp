@@ -90,6 +90,13 @@ bool IsNameChar(char c) {
   return kNameChars[static_cast<unsigned char>(c)];
 }
 
+// The bytes that end a run of character data unless a data unit begins there.
+constexpr std::array<bool, 256> kDataStops = [] {
+  std::array<bool, 256> table{};
+  table['<'] = table['&'] = true;
+  return table;
+}();
+
 char LowerAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
@@ -121,8 +128,8 @@ void HtmlLexer::Scan(const char* begin, const char* end, bool atEnd, const HtmlL
   LexSearchCache cache(end);
   const char* p = begin;
   while (p < end) {
-    if (*p == '<' && mode_ == HtmlLexMode::ContentMode) {
-      int plain = ScanPlainTag(p, end, sinks);
+    if (mode_ == HtmlLexMode::ContentMode) {
+      int plain = *p == '<' ? ScanPlainTag(p, end, sinks) : ScanPlainData(p, end, sinks);
       if (plain > 0) {
         p += plain;
         continue;
@@ -171,6 +178,23 @@ int HtmlLexer::ScanPlainTag(const char* start, const char* end, const HtmlLexSin
   Emit(sinks.content, sinks.contentUser, 2, kinds.data(), texts.data(), lengths.data());
   copies_.Reset();
   return openLength + 1;
+}
+
+// Character data that begins with a byte that cannot begin anything else and ends before
+// markup: the only rule that matches is data, and its match ends at the first '<' or '&' that
+// begins no data unit. Anything less plain goes through the rules.
+int HtmlLexer::ScanPlainData(const char* start, const char* end, const HtmlLexSinks& sinks) {
+  if (*start == '&' || *start == ']')
+    return 0;
+  const char* stop = start + 1;
+  while (stop < end && !kDataStops[static_cast<unsigned char>(*stop)])
+    ++stop;
+  if (end - stop < 2 || BeginsDataUnit(stop[0], stop[1]))
+    return 0;
+  auto length = static_cast<int>(stop - start);
+  const HtmlLexKind kind = HtmlLexKind::Data;
+  Emit(sinks.content, sinks.contentUser, 1, &kind, &start, &length);
+  return length;
 }
 
 int HtmlLexer::Act(int rule, const char* start, int length, const HtmlLexSinks& sinks) {

@@ -93,6 +93,9 @@ class HtmlLexer {
   // Delivers a whole "<name>" or "</name>" at `start` in one step; returns its length, or 0
   // when the bytes there are anything else.
   int ScanPlainTag(const char* start, const char* end, const HtmlLexSinks& sinks);
+  // Delivers character data at `start` in one step when no rule but data can match there;
+  // returns its length, or 0 when the rules must decide.
+  int ScanPlainData(const char* start, const char* end, const HtmlLexSinks& sinks);
   // Runs the action of `rule` for the `length` bytes at `start`; returns the bytes consumed.
   int Act(int rule, const char* start, int length, const HtmlLexSinks& sinks);
   int ActContent(int rule, const char* start, int length, const HtmlLexSinks& sinks);

@@ -98,11 +98,7 @@ std::ptrdiff_t DataLength(LexProbe& probe) {
     if (c < 0)
       break;
     int next = probe.At(i + 1);
-    if (next < 0)
-      break;
-    bool unit = c == '&' ? (next != '#' && next != '&' && next != '<' && !Is(next, kLetter))
-                         : (Is(next, kSpace | kOther) || next == '[' || next == ']');
-    if (!unit)
+    if (next < 0 || !BeginsDataUnit(static_cast<char>(c), static_cast<char>(next)))
       break;
     i += 2;
   }
@@ -234,6 +230,13 @@ LexRuleMatch MatchSkip(LexProbe& probe) {
 }
 
 }  // namespace
+
+bool BeginsDataUnit(char stop, char next) {
+  if (stop == '&')
+    return next != '#' && next != '&' && next != '<' &&
+           !Is(static_cast<unsigned char>(next), kLetter);
+  return Is(static_cast<unsigned char>(next), kSpace | kOther) || next == '[' || next == ']';
+}
 
 const char* LexSearchCache::FindByte(const char* from, char c) {
   Entry& entry = entries_[c == '"' ? 0 : c == '\'' ? 1 : 2];

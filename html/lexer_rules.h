@@ -64,6 +64,10 @@ class LexProbe {
   bool hitEnd_ = false;
 };
 
+// Whether a '<' or '&' (`stop`) followed by `next` is character data all the same: a '&'
+// that begins no reference, or a '<' that begins no markup.
+bool BeginsDataUnit(char stop, char next);
+
 struct LexRuleMatch {
   int rule = 0;
   int length = 0;

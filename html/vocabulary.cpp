@@ -151,34 +151,55 @@ int Bisect(const std::array<PackedName, N>& table, const FirstByteIndex& index,
   return Compare(table[base], packed) == 0 ? static_cast<int>(base) : -1;
 }
 
-// Lower-case keys, the ones the lexer delivers, are found by hashing instead: a hash table of
-// each case-insensitive table's names, probed linearly. A key it lacks may still match in
-// another case, so it goes on to the bisection.
-constexpr std::size_t kHashSlots = 256;
+// Lower-case keys, the ones the lexer delivers, are found by hashing instead: each
+// case-insensitive table has a hash that gives every name of the table a slot of its own, so a
+// lookup is one probe and one comparison. A key it lacks may still match in another case, so
+// it goes on to the bisection.
+constexpr std::size_t kHashBits = 10;
+constexpr std::size_t kHashSlots = std::size_t{1} << kHashBits;
 
-constexpr std::size_t HashName(std::string_view name) {
-  return (name.size() * 37 + static_cast<unsigned char>(name.front()) * 5 +
-          static_cast<unsigned char>(name.back())) %
-         kHashSlots;
+constexpr std::size_t HashName(std::string_view name, std::uint32_t multiplier) {
+  const std::uint32_t mix =
+      static_cast<std::uint32_t>(name.size()) |
+      static_cast<std::uint32_t>(static_cast<unsigned char>(name.front())) << 8 |
+      static_cast<std::uint32_t>(static_cast<unsigned char>(name.back())) << 16 |
+      static_cast<std::uint32_t>(static_cast<unsigned char>(name[name.size() / 2])) << 24;
+  return (mix * multiplier) >> (32 - kHashBits);
 }
 
-// Slot values are codes plus one; 0 marks an empty slot.
-template <typename Table, typename NameOf>
-constexpr auto MakeHashIndex(const Table& table, NameOf nameOf) {
-  static_assert(std::tuple_size_v<Table> < kHashSlots / 2 && std::tuple_size_v<Table> < 255);
+struct PerfectHash {
+  std::uint32_t multiplier = 0;
+  // Slot values are codes plus one; 0 marks an empty slot.
   std::array<std::uint8_t, kHashSlots> slots{};
-  for (std::size_t i = 0; i < table.size(); ++i) {
-    std::size_t at = HashName(nameOf(table[i]));
-    while (slots[at] != 0)
-      at = (at + 1) % kHashSlots;
-    slots[at] = static_cast<std::uint8_t>(i + 1);
+};
+
+// Tries multipliers until one leaves no two names in a slot; a multiplier of 0 means none did.
+template <typename Table, typename NameOf>
+constexpr PerfectHash MakePerfectHash(const Table& table, NameOf nameOf) {
+  static_assert(std::tuple_size_v<Table> < 255);
+  std::uint32_t multiplier = 0x9E3779B1u;
+  for (int attempt = 0; attempt < 200; ++attempt) {
+    PerfectHash hash;
+    hash.multiplier = multiplier;
+    bool clash = false;
+    for (std::size_t i = 0; i < table.size() && !clash; ++i) {
+      std::uint8_t& slot = hash.slots[HashName(nameOf(table[i]), multiplier)];
+      clash = slot != 0;
+      slot = static_cast<std::uint8_t>(i + 1);
+    }
+    if (!clash)
+      return hash;
+    multiplier = multiplier * 1664525u + 1013904223u;
+    multiplier |= 1u;
   }
-  return slots;
+  return {};
 }
 
-constexpr auto kElementHash = MakeHashIndex(kElements, kElementName);
-constexpr auto kAttributeHash = MakeHashIndex(kAttributes, kAttributeName);
-constexpr auto kKeywordHash = MakeHashIndex(kKeywords, kKeywordName);
+constexpr auto kElementHash = MakePerfectHash(kElements, kElementName);
+constexpr auto kAttributeHash = MakePerfectHash(kAttributes, kAttributeName);
+constexpr auto kKeywordHash = MakePerfectHash(kKeywords, kKeywordName);
+static_assert(kElementHash.multiplier != 0 && kAttributeHash.multiplier != 0 &&
+              kKeywordHash.multiplier != 0);
 
 // Names are a few bytes long: a loop beats a call to memcmp.
 bool SameBytes(std::string_view a, std::string_view b) {
@@ -193,16 +214,14 @@ bool SameBytes(std::string_view a, std::string_view b) {
 
 // The code of `key` when it is written exactly as in the table, else -1.
 template <typename Table, typename NameOf>
-int FindExact(const Table& table, NameOf nameOf, const std::array<std::uint8_t, kHashSlots>& slots,
-              std::string_view key) {
+int FindExact(const Table& table, NameOf nameOf, const PerfectHash& hash, std::string_view key) {
   if (key.empty())
     return -1;
-  for (std::size_t at = HashName(key); slots[at] != 0; at = (at + 1) % kHashSlots) {
-    const std::size_t code = slots[at] - 1u;
-    if (SameBytes(nameOf(table[code]), key))
-      return static_cast<int>(code);
-  }
-  return -1;
+  const std::uint8_t slot = hash.slots[HashName(key, hash.multiplier)];
+  if (slot == 0)
+    return -1;
+  const std::size_t code = slot - 1u;
+  return SameBytes(nameOf(table[code]), key) ? static_cast<int>(code) : -1;
 }
 
 bool IsDigit(char c) {
