@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
-#include <iterator>
 #include <optional>
 #include <string_view>
 
@@ -122,21 +121,21 @@ std::string DateCellText(const DateFields& fields) {
 // place: Parse would give FromCalendar of its fields at midnight, except for month 0,
 // which FromCalendar takes as December before but no text means.
 SerialDate RowDate(std::string_view text) {
-  const auto digit = [&](std::size_t i) {
-    return text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1;
-  };
   if (text.size() != 10 || text[4] != '/' || text[7] != '/') {
     return Parse(text, true);
   }
-  const int digits[8] = {digit(0), digit(1), digit(2), digit(3),
-                         digit(5), digit(6), digit(8), digit(9)};
-  if (std::any_of(std::begin(digits), std::end(digits), [](int v) { return v < 0; })) {
-    return Parse(text, true);
+  int fields[3] = {};  // year, month, day
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (i == 4 || i == 7) {
+      continue;
+    }
+    if (text[i] < '0' || text[i] > '9') {
+      return Parse(text, true);
+    }
+    int& field = fields[i < 4 ? 0 : i < 7 ? 1 : 2];
+    field = field * 10 + (text[i] - '0');
   }
-  const int year = ((digits[0] * 10 + digits[1]) * 10 + digits[2]) * 10 + digits[3];
-  const int month = digits[4] * 10 + digits[5];
-  const int day = digits[6] * 10 + digits[7];
-  return month == 0 ? SerialDate::Invalid() : FromCalendar(year, month, day);
+  return fields[1] == 0 ? SerialDate::Invalid() : FromCalendar(fields[0], fields[1], fields[2]);
 }
 
 bool IsLineEnd(char c) {
@@ -149,11 +148,19 @@ bool IsLineEnd(char c) {
 bool AddPlainCell(std::vector<std::string>& cells, const char* data) {
   char buffer[64];
   std::size_t length = 0;
-  for (const char* p = data; *p != '\0'; ++p) {
-    if (static_cast<unsigned char>(*p) >= 0x80 || length == sizeof buffer) {
+  for (const char* p = data;; ++p) {
+    const auto byte = static_cast<unsigned char>(*p);
+    if (length == sizeof buffer) {
       return false;
     }
-    if (*p != ',') {
+    // Digits, the point and the other bytes from '-' to DEL: one test for most bytes.
+    if (byte > ',' && byte < 0x80) {
+      buffer[length++] = *p;
+    } else if (byte == '\0') {
+      break;
+    } else if (byte >= 0x80) {
+      return false;
+    } else if (byte != ',') {
       buffer[length++] = IsLineEnd(*p) ? ' ' : *p;
     }
   }
