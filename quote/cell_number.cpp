@@ -1,5 +1,6 @@
 #include "quote/cell_number.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <limits>
 #include <string>
@@ -58,19 +59,26 @@ int IntegerValue(std::string_view text) {
 
 double DecimalValue(std::string_view text) {
   const std::size_t begin = SkipSpace(text, 0);
-  std::size_t pos = SkipSign(text, begin);
-  const std::size_t intEnd = SkipDigits(text, pos);
-  std::size_t end = intEnd;
-  bool digits = intEnd > pos;
-  if (end < text.size() && text[end] == '.') {
-    const std::size_t fracEnd = SkipDigits(text, end + 1);
-    digits = digits || fracEnd > end + 1;
-    end = fracEnd;
+  const std::size_t pos = SkipSign(text, begin);
+  // The digits are gathered as they are skipped; the sum may wrap, but it is used only for
+  // few enough digits.
+  std::uint64_t mantissa = 0;
+  std::size_t end = pos;
+  for (; end < text.size() && IsDigit(text[end]); ++end) {
+    mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[end] - '0');
   }
-  if (!digits) {
+  const std::size_t intDigits = end - pos;
+  std::size_t fractionDigits = 0;
+  if (end < text.size() && text[end] == '.') {
+    const std::size_t fraction = ++end;
+    for (; end < text.size() && IsDigit(text[end]); ++end) {
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[end] - '0');
+    }
+    fractionDigits = end - fraction;
+  }
+  if (intDigits == 0 && fractionDigits == 0) {
     return 0.0;
   }
-  const std::size_t fractionDigits = end > intEnd ? end - intEnd - 1 : 0;
   bool exponent = false;
   if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
     const std::size_t expDigits = SkipSign(text, end + 1);
@@ -80,16 +88,10 @@ double DecimalValue(std::string_view text) {
       exponent = true;
     }
   }
-  if (!exponent && (intEnd - pos) + fractionDigits <= kExactDigits) {
+  if (!exponent && intDigits + fractionDigits <= kExactDigits) {
     // Cells are prices and volumes: few digits and no exponent. Up to 15 digits are an exact
     // integer in a double, and so is a power of ten up to 10^22; one division of the two is
     // then correctly rounded, the very double strtod gives, without its cost.
-    long long mantissa = 0;
-    for (std::size_t i = pos; i < end; ++i) {
-      if (text[i] != '.') {
-        mantissa = mantissa * 10 + (text[i] - '0');
-      }
-    }
     const double magnitude = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
     return text[begin] == '-' ? -magnitude : magnitude;
   }
@@ -97,18 +99,6 @@ double DecimalValue(std::string_view text) {
   // can neither read past the cell nor take up a hexadecimal or "inf" form.
   const std::string number(text.substr(begin, end - begin));
   return std::strtod(number.c_str(), nullptr);
-}
-
-float NarrowToFloat(double value) {
-  // Halfway between FLT_MAX and the next power of two: from here on, rounding gives infinity.
-  constexpr double kOverflow = 0x1.ffffffp+127;
-  if (value >= kOverflow) {
-    return std::numeric_limits<float>::infinity();
-  }
-  if (value <= -kOverflow) {
-    return -std::numeric_limits<float>::infinity();
-  }
-  return static_cast<float>(value);
 }
 
 }  // namespace pelmo

@@ -5,6 +5,7 @@
 // given bytes, and huge numbers are clamped rather than overflowing.
 #pragma once
 
+#include <limits>
 #include <string_view>
 
 namespace pelmo {
@@ -16,7 +17,18 @@ int IntegerValue(std::string_view text);
 // too large a magnitude gives an infinity. Hexadecimal, "inf" and "nan" are not numbers here.
 double DecimalValue(std::string_view text);
 
-// The float nearest to `value`, an infinity when it is beyond the float range.
-float NarrowToFloat(double value);
+// The float nearest to `value`, an infinity when it is beyond the float range. Inline: every
+// value cell goes through it.
+inline float NarrowToFloat(double value) {
+  // Halfway between FLT_MAX and the next power of two: from here on, rounding gives infinity.
+  constexpr double kOverflow = 0x1.ffffffp+127;
+  if (value >= kOverflow) {
+    return std::numeric_limits<float>::infinity();
+  }
+  if (value <= -kOverflow) {
+    return -std::numeric_limits<float>::infinity();
+  }
+  return static_cast<float>(value);
+}
 
 }  // namespace pelmo

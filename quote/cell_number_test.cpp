@@ -67,6 +67,10 @@ TEST(DecimalValueTest, HugeNumbers) {
   EXPECT_EQ(DecimalValue("-1e999"), -std::numeric_limits<double>::infinity());
   EXPECT_EQ(DecimalValue("1e-999"), 0.0);
   EXPECT_EQ(DecimalValue("1" + std::string(1000000, '0')), std::numeric_limits<double>::infinity());
+  // More digits than 64 bits hold, on both sides of the point.
+  EXPECT_EQ(DecimalValue("98765432109876543210987.5"), 98765432109876543210987.5);
+  EXPECT_EQ(DecimalValue("0.00000000000000000000012345678901234567891"),
+            std::strtod("0.00000000000000000000012345678901234567891", nullptr));
 }
 
 TEST(DecimalValueTest, SameDoubleAsStrtodOnRandomNumbers) {

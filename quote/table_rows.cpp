@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <optional>
 #include <string_view>
 
 #include "quote/cell_number.h"
@@ -17,6 +18,8 @@ constexpr std::string_view kMonth = "\x8C\x8E";
 constexpr std::string_view kDay = "\x93\xFA";
 constexpr std::string_view kSplit = "\x95\xAA\x8A\x84:";
 constexpr std::string_view kArrow = "->";
+
+static_assert(kYear.size() == 2 && kMonth.size() == 2 && kDay.size() == 2);
 
 constexpr std::size_t kMaxValues = std::tuple_size_v<decltype(QuoteRecord::values)>;
 
@@ -33,14 +36,70 @@ std::string_view Slice(std::string_view text, long long pos, long long count) {
   return text.substr(static_cast<std::size_t>(pos), static_cast<std::size_t>(count));
 }
 
-std::string DateCellText(std::string_view text) {
+struct DateFields {
+  int year = 0;
+  int month = 0;
+  int day = 0;
+};
+
+// Digits at `pos`, at least one and at most `most`; the position after them, or kNotFound.
+std::size_t SkipDigits(std::string_view text, std::size_t pos, std::size_t most, int& value) {
+  value = 0;
+  const std::size_t end = std::min(text.size(), pos + most);
+  std::size_t i = pos;
+  for (; i < end && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+  }
+  return i > pos ? i : kNotFound;
+}
+
+// The position after the two-byte date `literal` at `pos`, or kNotFound.
+std::size_t SkipLiteral(std::string_view text, std::size_t pos, std::string_view literal) {
+  return pos <= text.size() && text.size() - pos >= literal.size() && text[pos] == literal[0] &&
+                 text[pos + 1] == literal[1]
+             ? pos + literal.size()
+             : kNotFound;
+}
+
+// The pages' own forms, "2007年1月5日" (anything may follow) and "2007年1月" (nothing may),
+// read in one pass. Only digits stand before each literal, so the first match of the
+// general search is the one found here, and the fields come out the same. Other texts give
+// nullopt and take the general rule.
+std::optional<DateFields> PlainDateFields(std::string_view text) {
+  DateFields fields;
+  std::size_t pos = SkipDigits(text, 0, 4, fields.year);
+  pos = SkipLiteral(text, pos, kYear);
+  if (pos != kNotFound) {
+    pos = SkipDigits(text, pos, 2, fields.month);
+  }
+  pos = SkipLiteral(text, pos, kMonth);
+  if (pos == kNotFound) {
+    return std::nullopt;
+  }
+  if (pos == text.size()) {
+    fields.day = 1;
+    return fields;
+  }
+  pos = SkipLiteral(text, SkipDigits(text, pos, 2, fields.day), kDay);
+  return pos == kNotFound ? std::nullopt : std::optional<DateFields>(fields);
+}
+
+DateFields GeneralDateFields(std::string_view text) {
   const long long year = Position(text, kYear);
   const long long month = Position(text, kMonth);
   const long long day = Position(text, kDay);
   const long long marker = static_cast<long long>(kYear.size());
-  const int y = IntegerValue(Slice(text, 0, year));
-  const int m = IntegerValue(Slice(text, year + marker, month - (year + marker)));
-  const int d = day >= 0 ? IntegerValue(Slice(text, month + marker, day - (month + marker))) : 1;
+  DateFields fields;
+  fields.year = IntegerValue(Slice(text, 0, year));
+  fields.month = IntegerValue(Slice(text, year + marker, month - (year + marker)));
+  fields.day = day >= 0 ? IntegerValue(Slice(text, month + marker, day - (month + marker))) : 1;
+  return fields;
+}
+
+std::string DateCellText(const DateFields& fields) {
+  const int y = fields.year;
+  const int m = fields.month;
+  const int d = fields.day;
   if (y < 0 || y > 9999 || m < 0 || m > 99 || d < 0 || d > 99) {
     char buffer[48];
     std::snprintf(buffer, sizeof buffer, "%.4d/%.2d/%.2d", y, m, d);
@@ -58,22 +117,81 @@ std::string DateCellText(std::string_view text) {
   return date;
 }
 
+// Parse(text, true) for a date cell text. The usual "YYYY/MM/DD" of digits is read in
+// place: Parse would give FromCalendar of its fields at midnight, except for month 0,
+// which FromCalendar takes as December before but no text means.
+SerialDate RowDate(std::string_view text) {
+  if (text.size() != 10 || text[4] != '/' || text[7] != '/') {
+    return Parse(text, true);
+  }
+  int fields[3] = {};  // year, month, day
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (i == 4 || i == 7) {
+      continue;
+    }
+    if (text[i] < '0' || text[i] > '9') {
+      return Parse(text, true);
+    }
+    int& field = fields[i < 4 ? 0 : i < 7 ? 1 : 2];
+    field = field * 10 + (text[i] - '0');
+  }
+  return fields[1] == 0 ? SerialDate::Invalid() : FromCalendar(fields[0], fields[1], fields[2]);
+}
+
+bool IsLineEnd(char c) {
+  return c == '\r' || c == '\n';
+}
+
+// Most cells are ASCII and short; they are read here without a search. CR and LF become
+// spaces and commas go: with every byte a character of its own, that is what removing each
+// comma match gives. False, adding nothing, for any other cell.
+bool AddPlainCell(std::vector<std::string>& cells, const char* data) {
+  char buffer[64];
+  std::size_t length = 0;
+  for (const char* p = data;; ++p) {
+    const auto byte = static_cast<unsigned char>(*p);
+    if (length == sizeof buffer) {
+      return false;
+    }
+    // Digits, the point and the other bytes from '-' to DEL: one test for most bytes.
+    if (byte > ',' && byte < 0x80) {
+      buffer[length++] = *p;
+    } else if (byte == '\0') {
+      break;
+    } else if (byte >= 0x80) {
+      return false;
+    } else if (byte != ',') {
+      buffer[length++] = IsLineEnd(*p) ? ' ' : *p;
+    }
+  }
+  cells.emplace_back(buffer, length);
+  return true;
+}
+
 void AddCell(std::vector<std::string>& cells, const HtmlNode& node, bool headerPending) {
   if (headerPending) {
     return;
   }
-  const char* data = static_cast<const char*>(node.data);
-  std::string_view text = data != nullptr ? std::string_view(data) : std::string_view();
+  const char* data = node.data != nullptr ? static_cast<const char*>(node.data) : "";
+  if (!cells.empty() && AddPlainCell(cells, data)) {
+    return;
+  }
+  std::string_view text(data);
+  if (cells.empty()) {
+    if (const auto fields = PlainDateFields(text)) {
+      cells.push_back(DateCellText(*fields));
+      return;
+    }
+  }
   // Cells seldom hold a line end; only then is a copy needed.
   std::string spaced;
-  if (std::any_of(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; })) {
+  if (std::any_of(text.begin(), text.end(), IsLineEnd)) {
     spaced.assign(text);
-    std::replace_if(
-        spaced.begin(), spaced.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    std::replace_if(spaced.begin(), spaced.end(), IsLineEnd, ' ');
     text = spaced;
   }
   if (cells.empty()) {
-    cells.push_back(DateCellText(text));
+    cells.push_back(DateCellText(GeneralDateFields(text)));
   } else {
     cells.push_back(RemoveAllMatches(text, ","));
   }
@@ -81,7 +199,7 @@ void AddCell(std::vector<std::string>& cells, const HtmlNode& node, bool headerP
 
 void AddDataRow(DownloadJob& job, const std::vector<std::string>& cells) {
   QuoteRecord record;
-  record.date = Parse(cells[0], true);
+  record.date = RowDate(cells[0]);
   const std::size_t count = std::min(cells.size() - 1, kMaxValues);
   for (std::size_t k = 0; k < count; ++k) {
     record.values[k] = NarrowToFloat(DecimalValue(cells[k + 1]));
@@ -101,7 +219,7 @@ void AddSplitEvent(DownloadJob& job, const std::vector<std::string>& cells) {
   const long long before = split + static_cast<long long>(kSplit.size()) + 1;
   const long long after = arrow + static_cast<long long>(kArrow.size()) + 1;
   SplitEvent event;
-  event.date = Parse(cells[0], true);
+  event.date = RowDate(cells[0]);
   event.sharesBefore = NarrowToFloat(DecimalValue(Slice(note, before, arrow - before)));
   event.sharesAfter =
       NarrowToFloat(DecimalValue(Slice(note, after, static_cast<long long>(note.size()))));
@@ -147,12 +265,6 @@ void EndRow(DownloadJob& job, std::vector<std::string>& cells, bool& headerPendi
   cells.clear();
 }
 
-struct Frame {
-  const HtmlNode* node;
-  const HtmlNode* nextChild;
-  int depth;
-};
-
 }  // namespace
 
 void ReadTableRows(DownloadJob& job, std::vector<std::string>& cells, const HtmlNode* node,
@@ -160,28 +272,36 @@ void ReadTableRows(DownloadJob& job, std::vector<std::string>& cells, const Html
   if (node == nullptr) {
     return;
   }
-  // Depth-first in document order; a frame's node is finished (and a row ended) only after
-  // its last child, as a recursive walk would do.
-  std::vector<Frame> stack;
-  const auto enter = [&](const HtmlNode* current, int currentDepth) {
+  // Depth-first in document order; a node is finished (and a row ended) only after its last
+  // child, as a recursive walk would do. `open` holds the entered, unfinished ancestors of
+  // `current`, so its depth is `depth` plus their count.
+  std::vector<const HtmlNode*> open;
+  // A table is table, row, cell and text deep; more only with nested markup.
+  open.reserve(8);
+  const HtmlNode* current = node;
+  for (;;) {
     if (current->code == kTextNodeCode) {
       AddCell(cells, *current, headerPending);
     }
-    stack.push_back({current, current->firstChild, currentDepth});
-  };
-  enter(node, depth);
-  while (!stack.empty()) {
-    Frame& top = stack.back();
-    if (top.nextChild != nullptr) {
-      const HtmlNode* child = top.nextChild;
-      top.nextChild = child->nextSibling;
-      enter(child, top.depth + 1);
+    if (current->firstChild != nullptr) {
+      open.push_back(current);
+      current = current->firstChild;
       continue;
     }
-    if (top.depth == 1) {
-      EndRow(job, cells, headerPending);
+    for (;;) {
+      if (depth + static_cast<long long>(open.size()) == 1) {
+        EndRow(job, cells, headerPending);
+      }
+      if (open.empty()) {
+        return;  // `node` itself is finished; its siblings are not ours
+      }
+      if (current->nextSibling != nullptr) {
+        current = current->nextSibling;
+        break;
+      }
+      current = open.back();
+      open.pop_back();
     }
-    stack.pop_back();
   }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "quote/test_markup_util.h"
 
@@ -132,6 +133,59 @@ TEST_F(TableRowsTest, DateCellRule) {
   EXPECT_EQ(Echoed(),
             "2007/01/01\r\n0000/01/05\r\n2147483647/01/01\r\n-0005/00/01\r\n2007/12/31\r\n"
             "0000/07/01\r\n");
+}
+
+TEST_F(TableRowsTest, UsualDateFormsAndTheirNearMisses) {
+  const std::string month = "2007" + kYear + "1" + kMonth;
+  ReadPage(kHeader + Row({month + "5" + kDay + " (Mon)\r"}) + Row({"7" + kYear + "1" + kMonth}) +
+           Row({month}) + Row({month + " "}) + Row({month + "5"}) + Row({month + "x5" + kDay}) +
+           Row({month + "123" + kDay}) + Row({"12345" + kYear + "1" + kMonth + "5" + kDay}) +
+           Row({"2007" + kYear + "123" + kMonth + "5" + kDay}) +
+           Row({"2007" + kYear + kDay + "1" + kMonth}) +
+           Row({"0" + kYear + "0" + kMonth + "0" + kDay}));
+  // A day without its literal, or with other bytes before it, reads as the rule says.
+  EXPECT_EQ(Echoed(),
+            "2007/01/05\r\n0007/01/01\r\n2007/01/01\r\n2007/01/01\r\n2007/01/01\r\n2007/01/00\r\n"
+            "2007/01/123\r\n12345/01/05\r\n2007/123/05\r\n2007/00/00\r\n0000/00/00\r\n");
+}
+
+// Every date text the rule writes, in range or not, dates its row as Parse reads that text.
+TEST_F(TableRowsTest, RowDatesAreWhatParseGivesTheDateText) {
+  std::string rows = kHeader;
+  std::vector<std::string> texts;
+  for (const int year : {-5, 0, 7, 99, 100, 1899, 1900, 2000, 2008, 9999, 10000}) {
+    for (const int month : {0, 1, 2, 12, 13, 99, 100}) {
+      for (const int day : {0, 1, 28, 29, 30, 31, 32, 99}) {
+        char text[48];
+        std::snprintf(text, sizeof text, "%.4d/%.2d/%.2d", year, month, day);
+        texts.push_back(text);
+        rows += Row({PageDate(year, month, day), "1", "2"});
+      }
+    }
+  }
+  ReadPage(rows);
+  const auto& records = job_.records.Records();
+  ASSERT_EQ(records.size(), texts.size());
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    const SerialDate expected = Parse(texts[i], true);
+    EXPECT_EQ(records[i].date.status, expected.status) << texts[i];
+    EXPECT_EQ(records[i].date.value, expected.value) << texts[i];
+  }
+}
+
+TEST_F(TableRowsTest, CommasGoOnlyWhereTheyAreCharacters) {
+  const std::string longCell = std::string(70, '1') + ",2";
+  // 0x82 leads a double-byte character, so the comma after it is its second byte and stays;
+  // 0xB1 is a character of its own.
+  ReadPage(kHeader + Row({"x", "\x82,1,2"}) + Row({"x", "1,2\r\n3"}) + Row({"x", "\xB1,5"}) +
+           Row({"x", longCell}) +
+           Row({PageDate(2007, 1, 5), "\x82,1", "1,2\n", std::string(80, ',') + "7", ",-,3,"}));
+  EXPECT_EQ(Echoed(),
+            "0000/00/01,\x82,12\r\n0000/00/01,12  3\r\n0000/00/01,\xB1"
+            "5\r\n0000/00/01," +
+                std::string(70, '1') + "2\r\n");
+  const std::array<float, 6> expected = {0, 12, 7, -3, 0, 0};
+  EXPECT_EQ(Only().values, expected);
 }
 
 TEST_F(TableRowsTest, MonthlyDateAndInvalidDateRows) {

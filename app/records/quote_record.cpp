@@ -1,6 +1,7 @@
 #include "app/records/quote_record.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace pelmo {
@@ -12,6 +13,12 @@ constexpr std::size_t kCompactionFloor = 1024;
 // Dates that sort by value: valid and finite. The rest keep their order at the end.
 bool Orderable(SerialDate date) {
   return date.IsValid() && std::isfinite(date.value);
+}
+
+// The bits of a date value that is not NaN. Adding 0.0 turns -0.0 into 0.0, which Equals
+// treats as the same value; other values are equal exactly when their bits are.
+std::uint64_t KeyOf(double value) {
+  return std::bit_cast<std::uint64_t>(value + 0.0);
 }
 
 bool SortsBefore(const QuoteRecord& a, const QuoteRecord& b) {
@@ -88,11 +95,42 @@ QuoteSeries::Chain* QuoteSeries::FindChain(SerialDate date) {
   if (date.status == DateStatus::Null) {
     return &nullDates_;
   }
-  if (!date.IsValid() || std::isnan(date.value)) {
+  if (!date.IsValid() || std::isnan(date.value) || byValue_.empty()) {
     return nullptr;
   }
-  const auto found = byValue_.find(date.value + 0.0);
-  return found == byValue_.end() ? nullptr : &found->second;
+  Slot& slot = Probe(KeyOf(date.value));
+  return slot.key == kEmptyKey ? nullptr : &slot.chain;
+}
+
+QuoteSeries::Slot& QuoteSeries::Probe(std::uint64_t key) {
+  // The size is a power of two; the multiply spreads the high bits, where whole day
+  // numbers differ, over the index.
+  const std::size_t mask = byValue_.size() - 1;
+  std::size_t i = static_cast<std::size_t>(((key ^ (key >> 32)) * 0x9E3779B97F4A7C15ULL) >> 20);
+  for (;; ++i) {
+    Slot& slot = byValue_[i & mask];
+    if (slot.key == key || slot.key == kEmptyKey) {
+      return slot;
+    }
+  }
+}
+
+QuoteSeries::Chain& QuoteSeries::Insert(std::uint64_t key) {
+  if ((valueCount_ + 1) * 2 > byValue_.size()) {
+    std::vector<Slot> old(std::max<std::size_t>(byValue_.size() * 2, 64), Slot{kEmptyKey, {}});
+    old.swap(byValue_);
+    for (const Slot& slot : old) {
+      if (slot.key != kEmptyKey) {
+        Probe(slot.key) = slot;
+      }
+    }
+  }
+  Slot& slot = Probe(key);
+  if (slot.key == kEmptyKey) {
+    slot.key = key;
+    ++valueCount_;
+  }
+  return slot.chain;
 }
 
 void QuoteSeries::Index(std::size_t position) {
@@ -102,8 +140,7 @@ void QuoteSeries::Index(std::size_t position) {
   if (date.status == DateStatus::Null) {
     chain = &nullDates_;
   } else if (date.IsValid() && !std::isnan(date.value)) {
-    // Adding 0.0 turns -0.0 into 0.0, which Equals treats as the same value.
-    chain = &byValue_[date.value + 0.0];
+    chain = &Insert(KeyOf(date.value));
   }
   if (chain == nullptr) {
     return;
@@ -117,7 +154,8 @@ void QuoteSeries::Index(std::size_t position) {
 }
 
 void QuoteSeries::RebuildIndex() {
-  byValue_.clear();
+  std::fill(byValue_.begin(), byValue_.end(), Slot{kEmptyKey, {}});
+  valueCount_ = 0;
   nullDates_ = Chain{};
   nextSameDate_.assign(records_.size(), kNone);
   for (std::size_t i = 0; i < records_.size(); ++i) {

@@ -3,7 +3,7 @@
 
 #include <array>
 #include <cstddef>
-#include <unordered_map>
+#include <cstdint>
 #include <vector>
 
 #include "app/dates/serial_date.h"
@@ -54,10 +54,21 @@ class QuoteSeries {
     std::size_t last = kNone;
   };
 
+  // One date value of the index: the bits of the value with -0 folded into 0, or kEmptyKey.
+  struct Slot {
+    std::uint64_t key;
+    Chain chain;
+  };
+  // A NaN pattern: NaN values are never kept, so no date value has these bits.
+  static constexpr std::uint64_t kEmptyKey = 0x7FF8DEADBEEF0001ULL;
+
   // After MutableRecords() the caller may have added or dropped records.
   void Resync();
   void Index(std::size_t position);
   Chain* FindChain(SerialDate date);
+  // The slot of `key`, or the empty slot where it would go.
+  Slot& Probe(std::uint64_t key);
+  Chain& Insert(std::uint64_t key);
   void RebuildIndex();
   // Drops removed records; positions move, so the index must be rebuilt.
   void Compact() const;
@@ -69,7 +80,9 @@ class QuoteSeries {
   mutable bool indexStale_ = false;
   std::vector<std::size_t> nextSameDate_;  // parallel to records_ while the index is fresh
   // Valid dates by value (-0 folded into 0); a NaN value equals nothing and is not kept.
-  std::unordered_map<double, Chain> byValue_;
+  // Open addressing with linear probing, at most half full: no allocation per date.
+  std::vector<Slot> byValue_;
+  std::size_t valueCount_ = 0;
   Chain nullDates_;
 };
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -126,6 +127,45 @@ TEST(QuoteSeriesReplace, LongMergeMatchesALinearScan) {
     }
   }
   ASSERT_EQ(series.size(), expected.size());
+  std::vector<float> expectedTags;
+  for (const QuoteRecord& record : expected) {
+    expectedTags.push_back(record.values[0]);
+  }
+  EXPECT_EQ(Tags(series), expectedTags);
+}
+
+// Values whose bits differ although Equals holds, or that sit next to each other, among
+// enough dates that the index grows several times.
+TEST(QuoteSeriesReplace, ManyDistinctValuesMatchALinearScan) {
+  const double inf = std::numeric_limits<double>::infinity();
+  std::vector<SerialDate> pool = {
+      Day(0.0),    Day(-0.0),         Day(5e-324),        Day(-5e-324),         Day(1e308),
+      Day(-1e308), Day(inf),          Day(-inf),          Day(-1.25),           Day(-1.75),
+      Day(0.5),    Day(std::nan("")), SerialDate::Null(), SerialDate::Invalid()};
+  for (int i = 0; i < 1500; ++i) {
+    pool.push_back(Day(39000 + i));
+    pool.push_back(Day(39000 + i + 0.25));
+  }
+  std::mt19937 random(11);
+  QuoteSeries series;
+  std::vector<QuoteRecord> expected;
+  for (int i = 0; i < 12000; ++i) {
+    // The special values come up as often as the rest together.
+    const std::size_t pick = random() % 2 == 0 ? random() % 14 : random() % pool.size();
+    const QuoteRecord record = Row(pool[pick], static_cast<float>(i));
+    if (random() % 10 == 0) {
+      series.Append(record);
+    } else {
+      series.ReplaceByDate(record);
+      const auto same = std::find_if(expected.begin(), expected.end(), [&](const QuoteRecord& r) {
+        return Equals(r.date, record.date);
+      });
+      if (same != expected.end()) {
+        expected.erase(same);
+      }
+    }
+    expected.push_back(record);
+  }
   std::vector<float> expectedTags;
   for (const QuoteRecord& record : expected) {
     expectedTags.push_back(record.values[0]);
