@@ -18,17 +18,20 @@ HtmlNode* HtmlTree::Allocate(int code) {
   if (node != nullptr) {
     free_ = node->nextSibling;
   } else {
-    if (blockUsed_ == blockSize_) {
-      blockSize_ = blocks_.empty() ? kFirstBlockSize : std::min(2 * blockSize_, kLargestBlockSize);
-      blocks_.push_back(std::make_unique<HtmlNode[]>(blockSize_));
-      blockUsed_ = 0;
-    }
+    if (blockUsed_ == blockSize_)
+      AddBlock();
     node = &blocks_.back()[blockUsed_++];
   }
   *node = HtmlNode{};
   node->code = code;
   ++nodeCount_;
   return node;
+}
+
+void HtmlTree::AddBlock() {
+  blockSize_ = blocks_.empty() ? kFirstBlockSize : std::min(2 * blockSize_, kLargestBlockSize);
+  blocks_.push_back(std::make_unique<HtmlNode[]>(blockSize_));
+  blockUsed_ = 0;
 }
 
 HtmlNode* HtmlTree::NewNode(int code) {

@@ -41,6 +41,8 @@ class HtmlTree {
 
  private:
   HtmlNode* Allocate(int code);
+  // Kept out of Allocate, which runs for every node, so that it stays small enough to inline.
+  [[gnu::noinline]] void AddBlock();
 
   std::vector<std::unique_ptr<HtmlNode[]>> blocks_;
   std::size_t blockSize_ = 0;  // of the last block

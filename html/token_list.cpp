@@ -46,15 +46,18 @@ HtmlToken* HtmlTokenList::NewToken() {
     free_ = token->next;
     return token;
   }
-  if (chunks_.empty() || chunks_.back().size() == chunks_.back().capacity()) {
-    // A page has about one token per six bytes; the first chunk is sized for that, later
-    // ones double, so that a page needs one or two allocations.
-    std::size_t size =
-        chunks_.empty() ? std::clamp<std::size_t>(static_cast<std::size_t>(length_) / 6, 16, 4096)
-                        : std::min<std::size_t>(chunks_.back().size() * 2, 65536);
-    chunks_.emplace_back().reserve(size);
-  }
+  if (chunks_.empty() || chunks_.back().size() == chunks_.back().capacity())
+    AddChunk();
   return &chunks_.back().emplace_back();
+}
+
+void HtmlTokenList::AddChunk() {
+  // A page has about one token per six bytes; the first chunk is sized for that, later
+  // ones double, so that a page needs one or two allocations.
+  std::size_t size =
+      chunks_.empty() ? std::clamp<std::size_t>(static_cast<std::size_t>(length_) / 6, 16, 4096)
+                      : std::min<std::size_t>(chunks_.back().size() * 2, 65536);
+  chunks_.emplace_back().reserve(size);
 }
 
 void HtmlTokenList::AppendToken(HtmlTokenKind kind) {

@@ -112,6 +112,8 @@ class HtmlTokenList : public HtmlTokenizer {
   HtmlText& TailText();
 
   HtmlToken* NewToken();
+  // Kept out of NewToken, which runs for every token, so that it stays small enough to inline.
+  [[gnu::noinline]] void AddChunk();
 
   // Tokens live in chunks that never move; released tokens are chained through `next` and
   // reused, so that a page of dropped tags does not grow the store.
