@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <string_view>
 
 #include "html/lexer_rules.h"
@@ -97,6 +98,16 @@ constexpr std::array<bool, 256> kDataStops = [] {
   return table;
 }();
 
+// The lexer's white space inside markup: space, TAB, CR and LF.
+bool IsLexSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The bytes that end an unquoted attribute value.
+bool IsNotValueByte(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '"' || c == '>';
+}
+
 char LowerAscii(char c) {
   return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
@@ -161,6 +172,8 @@ int HtmlLexer::ScanPlainTag(const char* start, const char* end, const HtmlLexSin
   bool upper = *name <= 'Z';
   for (; close < end && IsNameChar(*close); ++close)
     upper |= (*close >= 'A' && *close <= 'Z');
+  if (close < end && IsLexSpace(*close) && !endTag && !upper && normalize_)
+    return ScanTagWithAttributes(start, close, end, sinks);
   if (close >= end || *close != '>')
     return 0;
 
@@ -178,6 +191,108 @@ int HtmlLexer::ScanPlainTag(const char* start, const char* end, const HtmlLexSin
   Emit(sinks.content, sinks.contentUser, 2, kinds.data(), texts.data(), lengths.data());
   copies_.Reset();
   return openLength + 1;
+}
+
+namespace {
+
+// The pieces of a start tag whose attributes all have plain values.
+struct PlainTagPieces {
+  static constexpr std::size_t kMaxPieces = 2 + 2 * 8;
+  std::array<HtmlLexKind, kMaxPieces> kinds;
+  std::array<const char*, kMaxPieces> texts;
+  std::array<int, kMaxPieces> lengths;
+  std::size_t count = 0;
+
+  bool Add(HtmlLexKind kind, const char* begin, const char* end) {
+    if (count == kMaxPieces)
+      return false;
+    kinds[count] = kind;
+    texts[count] = begin;
+    lengths[count] = static_cast<int>(end - begin);
+    ++count;
+    return true;
+  }
+};
+
+const char* SkipLexSpace(const char* p, const char* end) {
+  while (p < end && IsLexSpace(*p))
+    ++p;
+  return p;
+}
+
+const char* SkipNameChars(const char* p, const char* end) {
+  while (p < end && IsNameChar(*p))
+    ++p;
+  return p;
+}
+
+// The end of an attribute value at `value`, as the rules read it, with its kind; null when
+// the rules would take another turn there (a message, a missing quote, the end of the text).
+const char* PlainValueEnd(const char* value, const char* end, HtmlLexKind& kind,
+                          const char*& next) {
+  const char c = *value;
+  if (c == '"' || c == '\'') {
+    const void* quote = std::memchr(value + 1, c, static_cast<std::size_t>(end - value - 1));
+    if (quote == nullptr)
+      return nullptr;
+    const char* close = static_cast<const char*>(quote) + 1;
+    next = SkipLexSpace(close, end);
+    // A literal ending in '=' that holds '>' draws the missing end-quote warning.
+    const std::string_view literal(value, static_cast<std::size_t>(next - value));
+    if (literal.size() > 2 && literal[literal.size() - 2] == '=' &&
+        literal.find('>') != std::string_view::npos)
+      return nullptr;
+    kind = HtmlLexKind::LiteralValue;
+    return close;
+  }
+  if (!IsNameChar(c))
+    return nullptr;
+  // A name value, unless the unquoted-value rule reads further (and reports it).
+  const char* nameEnd = SkipNameChars(value + 1, end);
+  const char* unquotedEnd = value + 1;
+  while (unquotedEnd < end && !IsNotValueByte(*unquotedEnd))
+    ++unquotedEnd;
+  next = SkipLexSpace(nameEnd, end);
+  if (next >= end || SkipLexSpace(unquotedEnd, end) > next)
+    return nullptr;
+  kind = HtmlLexKind::NameValue;
+  return nameEnd;
+}
+
+}  // namespace
+
+// A start tag with attributes in the usual form, name=value with a name or quoted value and
+// lower-case names, read in one step into the event the rules would build piece by piece.
+// Returns its length, or 0 (having delivered nothing) for anything else.
+int HtmlLexer::ScanTagWithAttributes(const char* start, const char* nameEnd, const char* end,
+                                     const HtmlLexSinks& sinks) {
+  PlainTagPieces pieces;
+  pieces.Add(HtmlLexKind::StartTagOpen, start, nameEnd);
+  const char* p = SkipLexSpace(nameEnd, end);
+  while (p < end && *p != '>') {
+    if (!IsAsciiLetter(*p))
+      return 0;
+    const char* name = p;
+    const char* afterName = SkipNameChars(p + 1, end);
+    if (std::any_of(name, afterName, [](char c) { return c >= 'A' && c <= 'Z'; }))
+      return 0;
+    const char* equals = SkipLexSpace(afterName, end);
+    if (equals >= end || *equals != '=')
+      return 0;
+    const char* value = SkipLexSpace(equals + 1, end);
+    if (value >= end)
+      return 0;
+    HtmlLexKind kind = HtmlLexKind::NameValue;
+    const char* valueEnd = PlainValueEnd(value, end, kind, p);
+    if (valueEnd == nullptr || !pieces.Add(HtmlLexKind::AttributeName, name, afterName) ||
+        !pieces.Add(kind, value, valueEnd))
+      return 0;
+  }
+  if (p >= end || !pieces.Add(HtmlLexKind::TagClose, p, p + 1))
+    return 0;
+  Emit(sinks.content, sinks.contentUser, static_cast<int>(pieces.count), pieces.kinds.data(),
+       pieces.texts.data(), pieces.lengths.data());
+  return static_cast<int>(p + 1 - start);
 }
 
 // Character data that begins with a byte that cannot begin anything else and ends before

@@ -93,6 +93,8 @@ class HtmlLexer {
   // Delivers a whole "<name>" or "</name>" at `start` in one step; returns its length, or 0
   // when the bytes there are anything else.
   int ScanPlainTag(const char* start, const char* end, const HtmlLexSinks& sinks);
+  int ScanTagWithAttributes(const char* start, const char* nameEnd, const char* end,
+                            const HtmlLexSinks& sinks);
   // Delivers character data at `start` in one step when no rule but data can match there;
   // returns its length, or 0 when the rules must decide.
   int ScanPlainData(const char* start, const char* end, const HtmlLexSinks& sinks);

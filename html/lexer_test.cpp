@@ -119,6 +119,55 @@ TEST(HtmlLexerTest, StartTagsAndAttributeValues) {
   });
 }
 
+// Start tags with attributes in the usual form are read in one step; at every point where
+// that form ends, the rules take over, and the events must be theirs either way.
+TEST(HtmlLexerTest, AttributeTagsReadInOneStepGiveTheRulesEvents) {
+  ExpectCases({
+      {"<tr align=right bgcolor=\"#ffffff\">",
+       {R"(C StartTagOpen:"<tr" AttrName:"align" NameValue:"right" AttrName:"bgcolor" LiteralValue:""#ffffff"" TagClose:">")"}},
+      {"<a b=c d='e' f=\"g\">",
+       {R"(C StartTagOpen:"<a" AttrName:"b" NameValue:"c" AttrName:"d" LiteralValue:"'e'" AttrName:"f" LiteralValue:""g"" TagClose:">")"}},
+      {"<a b = c\td=\n\"e\">",
+       {R"(C StartTagOpen:"<a" AttrName:"b" NameValue:"c" AttrName:"d" LiteralValue:""e"" TagClose:">")"}},
+      {"<a b=c.d-1 e=2>",
+       {R"(C StartTagOpen:"<a" AttrName:"b" NameValue:"c.d-1" AttrName:"e" NameValue:"2" TagClose:">")"}},
+      {"<a b=c\rd>",
+       {R"(M Error:"attribute value needs quotes" Data:"c\rd")",
+        R"(C StartTagOpen:"<a" AttrName:"b" LiteralValue:"c\rd" TagClose:">")"}},
+      {"<a b=c\ve>",
+       {R"(M Error:"attribute value needs quotes" Data:"ce")",
+        R"(C StartTagOpen:"<a" AttrName:"b" LiteralValue:"ce" TagClose:">")"}},
+      {"<a b=c/>",
+       {R"(M Error:"attribute value needs quotes" Data:"c/")",
+        R"(C StartTagOpen:"<a" AttrName:"b" LiteralValue:"c/" TagClose:">")"}},
+      {"<a b=\"x=>\"  >",
+       {R"(C StartTagOpen:"<a" AttrName:"b" LiteralValue:""x=>"" TagClose:">")"}},
+      {"<a b=\"x=\" c=\">\">",
+       {R"(C StartTagOpen:"<a" AttrName:"b" LiteralValue:""x="" AttrName:"c" LiteralValue:"">"" TagClose:">")"}},
+      {"<a b=c D=e>",
+       {R"(C StartTagOpen:"<a" AttrName:"b" NameValue:"c" AttrName:"d" NameValue:"e" TagClose:">")"}},
+      {"<a b=c d>",
+       {R"(C StartTagOpen:"<a" AttrName:"b" NameValue:"c" AttrName:null NameToken:"d" TagClose:">")"}},
+      {"<a b='c>",
+       {R"(M Error:"attribute value needs quotes" Data:"'c")",
+        R"(C StartTagOpen:"<a" AttrName:"b" LiteralValue:"'c" TagClose:">")"}},
+      {"<a b=c 5=d>",
+       {R"(M Error:"bad character in tag" Data:"5")", R"(M Error:"bad character in tag" Data:"=")",
+        R"(C StartTagOpen:"<a" AttrName:"b" NameValue:"c" AttrName:null NameToken:"d" TagClose:">")"}},
+      {"<a b=#fff>",
+       {R"(M Error:"attribute value needs quotes" Data:"#fff")",
+        R"(C StartTagOpen:"<a" AttrName:"b" LiteralValue:"#fff" TagClose:">")"}},
+      {"<a b=>",
+       {R"(M Error:"Tag close found where attribute value expected" Data:">")",
+        R"(C StartTagOpen:"<a" AttrName:"b")"}},
+      {"<a b=c", {}},
+      {"<a b=1 c=2 d=3 e=4 f=5 g=6 h=7 i=8 j=9>",
+       {R"(C StartTagOpen:"<a" AttrName:"b" NameValue:"1" AttrName:"c" NameValue:"2" AttrName:"d" NameValue:"3" AttrName:"e" NameValue:"4" AttrName:"f" NameValue:"5" AttrName:"g" NameValue:"6" AttrName:"h" NameValue:"7" AttrName:"i" NameValue:"8" AttrName:"j" NameValue:"9" TagClose:">")"}},
+      {"<a b=c>text",
+       {R"(C StartTagOpen:"<a" AttrName:"b" NameValue:"c" TagClose:">")", R"(C Data:"text")"}},
+  });
+}
+
 TEST(HtmlLexerTest, TagsCutShort) {
   ExpectCases({
       {"<br/>x",
@@ -268,6 +317,7 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         SplitCase{"SplitInsideTagNameAndValue", "<TD ALIGN=Right>x<td nowrap></TD><B>"},
         SplitCase{"SplitInsideQuotedValue", "<a href=\"x.html\" title='t'>"},
+        SplitCase{"SplitInsideAttributeList", "<tr align=right bgcolor=\"#ffffff\">\r\n<td>1</td>"},
         SplitCase{"SplitInsideUnquotedValue", "<td width=100% bgcolor=#ffffff>"},
         SplitCase{"SplitBetweenCrAndLf", "<td\r\nalign=left\r\n>a\r\nb&amp\r\n</td\r\n>"},
         SplitCase{"SplitInsideNetTag", "<br/>x<img src=\"x\"/>"},

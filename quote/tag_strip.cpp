@@ -1,8 +1,8 @@
 #include "quote/tag_strip.h"
 
 #include <algorithm>
-#include <bit>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -91,7 +91,8 @@ class TagCutter {
     }
     Copy(at);
     copied_ = at + length;
-    return !EndsOpen();
+    return written_ == 0 || !endsBeginning_[static_cast<unsigned char>(out_[written_ - 1])] ||
+           !EndsOpen();
   }
 
   std::string Finish() {
@@ -104,8 +105,8 @@ class TagCutter {
   // Appends the text from `copied_` up to `end`.
   void Copy(std::size_t end) {
     const std::size_t count = end - copied_;
-    const std::size_t blocks = (count + kBlockBytes - 1) / kBlockBytes * kBlockBytes;
-    if (copied_ + blocks <= text_.size()) {
+    // The blocks read at most kBlockBytes - 1 bytes beyond `end`.
+    if (end + kBlockBytes <= text_.size()) {
       CopyInBlocks(out_.data() + written_, text_.data() + copied_, count);
     } else {
       std::memcpy(out_.data() + written_, text_.data() + copied_, count);
@@ -129,6 +130,13 @@ class TagCutter {
     std::uint64_t words[2];
     std::memcpy(words, text_.data() + at, sizeof words);
     std::size_t length = 0;
+    if (longest_ <= 8) {
+      for (std::size_t i = 0; i < kMaxTags; ++i) {
+        const TagWords& tag = tags_[i];
+        length |= ((words[0] ^ tag.words[0]) & tag.masks[0]) == 0 ? tag.length : 0;
+      }
+      return length;
+    }
     for (std::size_t i = 0; i < kMaxTags; ++i) {
       const TagWords& tag = tags_[i];
       const bool same = (((words[0] ^ tag.words[0]) & tag.masks[0]) |
@@ -139,12 +147,9 @@ class TagCutter {
   }
 
   // Whether the output ends with the beginning of a tag, short of the whole tag. Only a byte
-  // that some tag holds before its '>' can end such a beginning, which settles most cuts at
-  // once.
+  // that some tag holds before its '>' can end such a beginning; Visit looks at that first,
+  // which settles most cuts at once.
   bool EndsOpen() const {
-    if (written_ == 0 || !endsBeginning_[static_cast<unsigned char>(out_[written_ - 1])]) {
-      return false;
-    }
     const std::string_view out(out_.data(), written_);
     const std::size_t reach = std::min(written_, longest_ - 1);
     for (std::size_t k = 1; k <= reach; ++k) {
