@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <tuple>
 
@@ -158,32 +159,40 @@ int Bisect(const std::array<PackedName, N>& table, const FirstByteIndex& index,
 constexpr std::size_t kHashBits = 10;
 constexpr std::size_t kHashSlots = std::size_t{1} << kHashBits;
 
-constexpr std::size_t HashName(std::string_view name, std::uint32_t multiplier) {
-  const std::uint32_t mix =
-      static_cast<std::uint32_t>(name.size()) |
-      static_cast<std::uint32_t>(static_cast<unsigned char>(name.front())) << 8 |
-      static_cast<std::uint32_t>(static_cast<unsigned char>(name.back())) << 16 |
-      static_cast<std::uint32_t>(static_cast<unsigned char>(name[name.size() / 2])) << 24;
+// Length, first, middle and last byte: this alone tells apart names of up to three bytes.
+constexpr std::uint32_t NameMix(std::string_view name) {
+  const auto byte = [](char c) {
+    return static_cast<std::uint32_t>(static_cast<unsigned char>(c));
+  };
+  return static_cast<std::uint32_t>(name.size()) | byte(name.front()) << 8 |
+         byte(name[name.size() / 2]) << 16 | byte(name.back()) << 24;
+}
+
+constexpr std::size_t HashMix(std::uint32_t mix, std::uint32_t multiplier) {
   return (mix * multiplier) >> (32 - kHashBits);
 }
 
+template <std::size_t N>
 struct PerfectHash {
   std::uint32_t multiplier = 0;
   // Slot values are codes plus one; 0 marks an empty slot.
   std::array<std::uint8_t, kHashSlots> slots{};
+  std::array<std::uint32_t, N> mixes{};  // NameMix of each code's name
 };
 
 // Tries multipliers until one leaves no two names in a slot; a multiplier of 0 means none did.
 template <typename Table, typename NameOf>
-constexpr PerfectHash MakePerfectHash(const Table& table, NameOf nameOf) {
-  static_assert(std::tuple_size_v<Table> < 255);
+constexpr auto MakePerfectHash(const Table& table, NameOf nameOf) {
+  constexpr std::size_t kCount = std::tuple_size_v<Table>;
+  static_assert(kCount < 255);
   std::uint32_t multiplier = 0x9E3779B1u;
   for (int attempt = 0; attempt < 200; ++attempt) {
-    PerfectHash hash;
+    PerfectHash<kCount> hash;
     hash.multiplier = multiplier;
     bool clash = false;
     for (std::size_t i = 0; i < table.size() && !clash; ++i) {
-      std::uint8_t& slot = hash.slots[HashName(nameOf(table[i]), multiplier)];
+      hash.mixes[i] = NameMix(nameOf(table[i]));
+      std::uint8_t& slot = hash.slots[HashMix(hash.mixes[i], multiplier)];
       clash = slot != 0;
       slot = static_cast<std::uint8_t>(i + 1);
     }
@@ -192,7 +201,7 @@ constexpr PerfectHash MakePerfectHash(const Table& table, NameOf nameOf) {
     multiplier = multiplier * 1664525u + 1013904223u;
     multiplier |= 1u;
   }
-  return {};
+  return PerfectHash<kCount>{};
 }
 
 constexpr auto kElementHash = MakePerfectHash(kElements, kElementName);
@@ -201,27 +210,40 @@ constexpr auto kKeywordHash = MakePerfectHash(kKeywords, kKeywordName);
 static_assert(kElementHash.multiplier != 0 && kAttributeHash.multiplier != 0 &&
               kKeywordHash.multiplier != 0);
 
-// Names are a few bytes long: a loop beats a call to memcmp.
-bool SameBytes(std::string_view a, std::string_view b) {
-  if (a.size() != b.size())
-    return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
+std::uint32_t Load32(const char* at) {
+  std::uint32_t word;
+  std::memcpy(&word, at, sizeof word);
+  return word;
+}
+
+// The bytes that the mix leaves out, for names of equal mix (so of equal length). Names are a
+// few bytes long: two overlapping words cover four to eight, a loop the rest.
+bool SameRest(std::string_view a, std::string_view b) {
+  const std::size_t size = a.size();
+  if (size <= 3)
+    return true;
+  if (size <= 8)
+    return Load32(a.data()) == Load32(b.data()) &&
+           Load32(a.data() + size - 4) == Load32(b.data() + size - 4);
+  for (std::size_t i = 0; i < size; ++i) {
     if (a[i] != b[i])
       return false;
   }
   return true;
 }
 
-// The code of `key` when it is written exactly as in the table, else -1.
-template <typename Table, typename NameOf>
-int FindExact(const Table& table, NameOf nameOf, const PerfectHash& hash, std::string_view key) {
+// The code of `key` when it is written exactly as in the table, else -1: one probe, and the
+// mix settles names of up to three bytes without looking at the table's text.
+template <typename Table, typename NameOf, std::size_t N>
+int FindExact(const Table& table, NameOf nameOf, const PerfectHash<N>& hash, std::string_view key) {
   if (key.empty())
     return -1;
-  const std::uint8_t slot = hash.slots[HashName(key, hash.multiplier)];
-  if (slot == 0)
-    return -1;
+  const std::uint32_t mix = NameMix(key);
+  const std::uint8_t slot = hash.slots[HashMix(mix, hash.multiplier)];
   const std::size_t code = slot - 1u;
-  return SameBytes(nameOf(table[code]), key) ? static_cast<int>(code) : -1;
+  if (slot == 0 || hash.mixes[code] != mix)
+    return -1;
+  return SameRest(nameOf(table[code]), key) ? static_cast<int>(code) : -1;
 }
 
 bool IsDigit(char c) {

@@ -138,6 +138,10 @@ TEST(HtmlVocabularyTest, Lookups) {
   EXPECT_EQ(FindElement("tbody"), -1);
   EXPECT_EQ(FindElement("t"), -1);       // a prefix of entries
   EXPECT_EQ(FindElement("tablex"), -1);  // an entry followed by more
+  // Same length, first, middle and last byte as an entry, which is where the hash looks.
+  EXPECT_EQ(FindElement("txbye"), -1);
+  EXPECT_EQ(FindElement("bzzzzqzzze"), -1);
+  EXPECT_EQ(FindAttribute("czzzzpzzzzg"), -1);
   EXPECT_EQ(FindAttribute("HTTP-EQUIV"), 22);
   EXPECT_EQ(FindAttribute("widths"), -1);
   EXPECT_EQ(FindKeyword("Left"), 22);
