@@ -49,11 +49,11 @@ struct HtmlAttributeList {
 
 struct HtmlToken {
   HtmlTokenKind kind = HtmlTokenKind::Text;
+  // The payload, by kind (the element code first, where it packs beside the kind):
+  int element = -1;  // EndTag: the element code
   HtmlToken* next = nullptr;
   HtmlToken* prev = nullptr;
-  // The payload, by kind:
   std::unique_ptr<HtmlAttributeList> attributes;  // StartTag
-  int element = -1;                               // EndTag: the element code
   HtmlText text;                                  // Text
 };
 
