@@ -37,15 +37,35 @@ std::string ServiceBase(std::string_view host) {
 std::string BuildQuoteUrl(const DownloadJob& job, SerialDate first, SerialDate last) {
   const DateParts start = PartsOf(first);
   const DateParts end = PartsOf(last);
+  // Appended piece by piece into one string: an address per window, and the pieces are short.
   std::string url = ServiceBase(job.host);
+  url.reserve(url.size() + 96 + 2 * job.code.size());
+  const auto field = [&url](std::string_view key, int value) {
+    url += key;
+    url += Number(value);
+  };
   if (job.margin) {
-    url += "/bt?s=" + job.code + "&a=" + Number(start.month) + "&b=" + Number(start.day) +
-           "&c=" + Number(start.year) + "&d=" + Number(end.month) + "&e=" + Number(end.day) +
-           "&f=" + Number(end.year);
+    url += "/bt?s=";
+    url += job.code;
+    field("&a=", start.month);
+    field("&b=", start.day);
+    field("&c=", start.year);
+    field("&d=", end.month);
+    field("&e=", end.day);
+    field("&f=", end.year);
   } else {
-    url += "/t?c=" + Number(start.year) + "&a=" + Number(start.month) + "&b=" + Number(start.day) +
-           "&f=" + Number(end.year) + "&d=" + Number(end.month) + "&e=" + Number(end.day) +
-           "&g=" + static_cast<char>(job.period) + "&s=" + job.code + "&y=0&z=" + job.code;
+    field("/t?c=", start.year);
+    field("&a=", start.month);
+    field("&b=", start.day);
+    field("&f=", end.year);
+    field("&d=", end.month);
+    field("&e=", end.day);
+    url += "&g=";
+    url += static_cast<char>(job.period);
+    url += "&s=";
+    url += job.code;
+    url += "&y=0&z=";
+    url += job.code;
   }
   return url;
 }
