@@ -1,14 +1,15 @@
 #include "html/html_tree.h"
 
 #include <algorithm>
+#include <new>
 
 namespace pelmo {
 
 namespace {
 
-// Blocks start small for small pages and double up to a size that keeps each allocation
-// modest on huge ones.
-constexpr std::size_t kFirstBlockSize = 64;
+// A table page makes about a thousand nodes: the first block holds a quarter of them, and
+// blocks double up to a size that keeps each allocation modest on huge pages.
+constexpr std::size_t kFirstBlockSize = 256;
 constexpr std::size_t kLargestBlockSize = 4096;
 
 }  // namespace
@@ -17,12 +18,14 @@ HtmlNode* HtmlTree::Allocate(int code) {
   HtmlNode* node = free_;
   if (node != nullptr) {
     free_ = node->nextSibling;
+    *node = HtmlNode{};
   } else {
     if (blockUsed_ == blockSize_)
       AddBlock();
-    node = &blocks_.back()[blockUsed_++];
+    // Blocks are raw storage: each node is made once, here.
+    node = ::new (static_cast<void*>(blocks_.back().get() + blockUsed_++ * sizeof(HtmlNode)))
+        HtmlNode{};
   }
-  *node = HtmlNode{};
   node->code = code;
   ++nodeCount_;
   return node;
@@ -30,7 +33,7 @@ HtmlNode* HtmlTree::Allocate(int code) {
 
 void HtmlTree::AddBlock() {
   blockSize_ = blocks_.empty() ? kFirstBlockSize : std::min(2 * blockSize_, kLargestBlockSize);
-  blocks_.push_back(std::make_unique<HtmlNode[]>(blockSize_));
+  blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(blockSize_ * sizeof(HtmlNode)));
   blockUsed_ = 0;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 #include "html/html_node.h"
@@ -44,7 +45,9 @@ class HtmlTree {
   // Kept out of Allocate, which runs for every node, so that it stays small enough to inline.
   [[gnu::noinline]] void AddBlock();
 
-  std::vector<std::unique_ptr<HtmlNode[]>> blocks_;
+  // Nodes need no destructor, so blocks are raw storage that nodes are made in one by one.
+  static_assert(std::is_trivially_destructible_v<HtmlNode>);
+  std::vector<std::unique_ptr<std::byte[]>> blocks_;
   std::size_t blockSize_ = 0;  // of the last block
   std::size_t blockUsed_ = 0;  // nodes taken from the last block
   HtmlNode* free_ = nullptr;   // released nodes, chained through nextSibling
