@@ -35,14 +35,17 @@ void HtmlAttributeList::operator delete(void* list) noexcept {
 }
 
 std::unique_ptr<HtmlAttributeList> AttributeListStore::Make() {
-  if (blocks_.empty() || usedInLast_ == kSlotsPerBlock) {
-    blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(kSlotsPerBlock * kSlotSize));
-    usedInLast_ = 0;
-  }
+  if (blocks_.empty() || usedInLast_ == kSlotsPerBlock)
+    AddBlock();
   std::byte* slot = blocks_.back().get() + usedInLast_ * kSlotSize;
   ++usedInLast_;
   ::new (slot) ListHeader{true};
   return std::unique_ptr<HtmlAttributeList>(::new (slot + kHeaderSize) HtmlAttributeList());
+}
+
+void AttributeListStore::AddBlock() {
+  blocks_.push_back(std::make_unique_for_overwrite<std::byte[]>(kSlotsPerBlock * kSlotSize));
+  usedInLast_ = 0;
 }
 
 }  // namespace pelmo

@@ -24,6 +24,9 @@ class AttributeListStore {
   std::unique_ptr<HtmlAttributeList> Make();
 
  private:
+  // Kept out of Make, which runs for every start tag, so that it stays small enough to inline.
+  [[gnu::noinline]] void AddBlock();
+
   std::vector<std::unique_ptr<std::byte[]>> blocks_;
   std::size_t usedInLast_ = 0;
 };
