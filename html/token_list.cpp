@@ -1,6 +1,7 @@
 #include "html/token_list.h"
 
 #include <algorithm>
+#include <memory>
 #include <string_view>
 
 #include "html/vocabulary.h"
@@ -29,11 +30,17 @@ std::string_view Unquoted(std::string_view value) {
 
 HtmlTokenList::HtmlTokenList(const char* text, int length) : HtmlTokenizer(text, length) {}
 
-// The chunks release every token with its payload, one after another.
+// Every token made is released with its payload, one after another, then the storage.
 HtmlTokenList::~HtmlTokenList() {
   head = nullptr;
   tail = nullptr;
   free_ = nullptr;
+  std::allocator<HtmlToken> allocator;
+  for (const TokenChunk& chunk : chunks_) {
+    const bool last = &chunk == &chunks_.back();
+    std::destroy(chunk.tokens, last ? chunkNext_ : chunk.tokens + chunk.capacity);
+    allocator.deallocate(chunk.tokens, chunk.capacity);
+  }
 }
 
 std::uint16_t HtmlTokenList::MapCharacter(std::uint16_t code) {
@@ -46,18 +53,22 @@ HtmlToken* HtmlTokenList::NewToken() {
     free_ = token->next;
     return token;
   }
-  if (chunks_.empty() || chunks_.back().size() == chunks_.back().capacity())
+  if (chunkNext_ == chunkEnd_)
     AddChunk();
-  return &chunks_.back().emplace_back();
+  return std::construct_at(chunkNext_++);
 }
 
 void HtmlTokenList::AddChunk() {
   // A page has about one token per six bytes; the first chunk is sized for that, later
   // ones double, so that a page needs one or two allocations.
-  std::size_t size =
+  const std::size_t size =
       chunks_.empty() ? std::clamp<std::size_t>(static_cast<std::size_t>(length_) / 6, 16, 4096)
-                      : std::min<std::size_t>(chunks_.back().size() * 2, 65536);
-  chunks_.emplace_back().reserve(size);
+                      : std::min<std::size_t>(chunks_.back().capacity * 2, 65536);
+  chunks_.reserve(chunks_.size() + 1);
+  HtmlToken* tokens = std::allocator<HtmlToken>().allocate(size);
+  chunks_.push_back({tokens, size});
+  chunkNext_ = tokens;
+  chunkEnd_ = tokens + size;
 }
 
 void HtmlTokenList::AppendToken(HtmlTokenKind kind) {

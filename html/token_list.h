@@ -119,8 +119,15 @@ class HtmlTokenList : public HtmlTokenizer {
   // reused, so that a page of dropped tags does not grow the store.
   // Declared before the tokens so that it outlives the lists they own.
   AttributeListStore attributeStore_;
-  // A chunk is filled up to its reserved capacity only.
-  std::vector<std::vector<HtmlToken>> chunks_;
+  // Storage for `capacity` tokens, made one by one from the front. The destructor destroys
+  // the tokens made and releases the storage.
+  struct TokenChunk {
+    HtmlToken* tokens;
+    std::size_t capacity;
+  };
+  std::vector<TokenChunk> chunks_;
+  HtmlToken* chunkNext_ = nullptr;  // the next token to make in the last chunk
+  HtmlToken* chunkEnd_ = nullptr;
   HtmlToken* free_ = nullptr;
 };
 
