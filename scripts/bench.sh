@@ -90,7 +90,10 @@ column() { awk -v c="$2" '{ print $c }' "$1" | median; }
 cpu() { awk '{ printf "%.4f\n", $2 + $3 }' "$1" | median; }
 
 # (a), (b), (d) in one process: the medians of the repetitions, CPU time per iteration.
+# The repetitions of all the benchmarks are run in a random interleaved order, so that a
+# stretch of slow machine does not fall on one side of a comparison.
 "$bin/bench/peer_bench" --host="$host" --benchmark_repetitions="$runs" \
+  --benchmark_enable_random_interleaving=true \
   --benchmark_report_aggregates_only=true --benchmark_format=csv \
   >"$work/bench.csv" 2>"$work/bench.err" || { cat "$work/bench.err" >&2; exit 1; }
 # name -> cpu_time in ms, bytes_per_second, items_per_second (CSV columns 4, 6, 7)
