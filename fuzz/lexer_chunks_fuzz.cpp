@@ -1,5 +1,6 @@
-// The lexer fed the same text whole and in two chunks cut where the first two bytes say:
-// both runs must deliver the same events. Each run ends with the end-of-input call.
+// The lexer fed the same text whole and in two chunks cut where the first two bytes say, and
+// whole with its one-step shortcuts off: all three runs must deliver the same events. Each
+// run ends with the end-of-input call.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -38,7 +39,7 @@ int Record(void* user, pelmo::HtmlLexer&, int count, const pelmo::HtmlLexKind* k
 }
 
 // Feeds the chunks, each copied on its own so that a read past one is seen, then the end.
-Events Lex(std::string_view text, std::size_t cut, bool normalize) {
+Events Lex(std::string_view text, std::size_t cut, bool normalize, bool shortcuts = true) {
   Events events;
   pelmo::HtmlLexSinks sinks;
   sinks.content = &Record<'C'>;
@@ -47,6 +48,7 @@ Events Lex(std::string_view text, std::size_t cut, bool normalize) {
   sinks.contentUser = sinks.declarationUser = sinks.messageUser = &events;
   pelmo::HtmlLexer lexer;
   lexer.SetNormalize(normalize);
+  lexer.SetShortcuts(shortcuts);
   for (std::string_view part : {text.substr(0, cut), text.substr(cut)}) {
     if (!part.empty()) {
       const std::string chunk(part);
@@ -71,13 +73,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t cut = 1 + (control & 0x7FFF) % (text.size() - 1);
   const Events whole = Lex(text, text.size(), normalize);
   const Events split = Lex(text, cut, normalize);
-  if (whole != split) {
-    std::fprintf(stderr, "events differ for a cut after %zu bytes (normalize %d)\n", cut,
-                 normalize);
-    for (std::size_t i = 0; i < whole.size() || i < split.size(); ++i) {
+  const Events byRules = Lex(text, text.size(), normalize, false);
+  if (whole != split || whole != byRules) {
+    const Events& other = whole != split ? split : byRules;
+    std::fprintf(stderr, "events differ %s (normalize %d)\n",
+                 whole != split ? "for a cut" : "without the shortcuts", normalize);
+    if (whole != split) {
+      std::fprintf(stderr, "cut after %zu bytes\n", cut);
+    }
+    for (std::size_t i = 0; i < whole.size() || i < other.size(); ++i) {
       const std::string a = i < whole.size() ? whole[i] : "(none)";
-      const std::string b = i < split.size() ? split[i] : "(none)";
-      std::fprintf(stderr, "%c %zu\n  whole: %s\n  split: %s\n", a == b ? ' ' : '*', i, a.c_str(),
+      const std::string b = i < other.size() ? other[i] : "(none)";
+      std::fprintf(stderr, "%c %zu\n  whole: %s\n  other: %s\n", a == b ? ' ' : '*', i, a.c_str(),
                    b.c_str());
     }
     std::abort();

@@ -120,6 +120,12 @@ bool HtmlLexer::SetNormalize(bool on) {
   return previous;
 }
 
+bool HtmlLexer::SetShortcuts(bool on) {
+  bool previous = shortcuts_;
+  shortcuts_ = on;
+  return previous;
+}
+
 void HtmlLexer::Feed(const char* text, int length, const HtmlLexSinks& sinks) {
   bool atEnd = length <= 0;
   if (pending_.empty()) {
@@ -139,7 +145,7 @@ void HtmlLexer::Scan(const char* begin, const char* end, bool atEnd, const HtmlL
   LexSearchCache cache(end);
   const char* p = begin;
   while (p < end) {
-    if (mode_ == HtmlLexMode::ContentMode) {
+    if (mode_ == HtmlLexMode::ContentMode && shortcuts_) {
       int plain = *p == '<' ? ScanPlainTag(p, end, sinks) : ScanPlainData(p, end, sinks);
       if (plain > 0) {
         p += plain;
@@ -226,6 +232,15 @@ const char* SkipNameChars(const char* p, const char* end) {
   return p;
 }
 
+// Where the unquoted-value rule's match at `value` ends, trailing white space included; `end`
+// when it runs to the end of the text, where the rules would wait for more.
+const char* UnquotedValueEnd(const char* value, const char* end) {
+  const char* p = value + 1;
+  while (p < end && !IsNotValueByte(*p))
+    ++p;
+  return p < end ? SkipLexSpace(p, end) : end;
+}
+
 // The end of an attribute value at `value`, as the rules read it, with its kind; null when
 // the rules would take another turn there (a message, a missing quote, the end of the text).
 const char* PlainValueEnd(const char* value, const char* end, HtmlLexKind& kind,
@@ -237,6 +252,10 @@ const char* PlainValueEnd(const char* value, const char* end, HtmlLexKind& kind,
       return nullptr;
     const char* close = static_cast<const char*>(quote) + 1;
     next = SkipLexSpace(close, end);
+    // A single quote does not end an unquoted value, so that rule reads on from it too and
+    // wins where it reads further.
+    if (c == '\'' && UnquotedValueEnd(value, end) > next)
+      return nullptr;
     // A literal ending in '=' that holds '>' draws the missing end-quote warning.
     const std::string_view literal(value, static_cast<std::size_t>(next - value));
     if (literal.size() > 2 && literal[literal.size() - 2] == '=' &&
@@ -249,11 +268,8 @@ const char* PlainValueEnd(const char* value, const char* end, HtmlLexKind& kind,
     return nullptr;
   // A name value, unless the unquoted-value rule reads further (and reports it).
   const char* nameEnd = SkipNameChars(value + 1, end);
-  const char* unquotedEnd = value + 1;
-  while (unquotedEnd < end && !IsNotValueByte(*unquotedEnd))
-    ++unquotedEnd;
   next = SkipLexSpace(nameEnd, end);
-  if (next >= end || SkipLexSpace(unquotedEnd, end) > next)
+  if (next >= end || UnquotedValueEnd(value, end) > next)
     return nullptr;
   kind = HtmlLexKind::NameValue;
   return nameEnd;

@@ -82,6 +82,11 @@ class HtmlLexer {
   // byte) and tag, attribute and declaration names are lowered. Returns the previous flag.
   bool SetNormalize(bool on);
 
+  // Plain tags, start tags with plain attributes and plain character data are read in one
+  // step each, unless this is turned off; the events are the rules' own either way, which
+  // tests check by comparing both. Returns the previous flag.
+  bool SetShortcuts(bool on);
+
   // Scans `length` bytes of `text`; a length of 0 marks the end of the input. Bytes of an
   // unfinished token are kept until the next call. The text is only read during the call.
   void Feed(const char* text, int length, const HtmlLexSinks& sinks);
@@ -113,6 +118,7 @@ class HtmlLexer {
 
   HtmlLexMode mode_ = HtmlLexMode::ContentMode;
   bool normalize_ = false;
+  bool shortcuts_ = true;
 
   // The accumulator: the tokens of the tag or declaration being read, in the parallel arrays
   // that callbacks receive. A text points into the bytes being scanned while it can; it is

@@ -1,5 +1,6 @@
 #include "html/lexer.h"
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -65,10 +66,12 @@ HtmlLexSinks SinksFor(Events& events) {
 }
 
 // Feeds `text` in chunks cut at `cuts` (ascending offsets), then the end of input if asked.
-Events Lex(std::string_view text, std::vector<std::size_t> cuts = {}, bool endOfInput = true) {
+Events Lex(std::string_view text, std::vector<std::size_t> cuts = {}, bool endOfInput = true,
+           bool shortcuts = true) {
   Events events;
   HtmlLexer lexer;
   lexer.SetNormalize(true);
+  lexer.SetShortcuts(shortcuts);
   HtmlLexSinks sinks = SinksFor(events);
   std::size_t from = 0;
   cuts.push_back(text.size());
@@ -123,6 +126,26 @@ TEST(HtmlLexerTest, StartTagsAndAttributeValues) {
 // that form ends, the rules take over, and the events must be theirs either way.
 TEST(HtmlLexerTest, AttributeTagsReadInOneStepGiveTheRulesEvents) {
   ExpectCases({
+      // A single quote does not end an unquoted value: where that rule reads further than
+      // the quoted one, it wins.
+      {"<x a='a'b=c>",
+       {R"(M Error:"attribute value needs quotes" Data:"'a'b=c")",
+        R"(C StartTagOpen:"<x" AttrName:"a" LiteralValue:"'a'b=c" TagClose:">")"}},
+      {"<x a='a' b=c>",
+       {R"(C StartTagOpen:"<x" AttrName:"a" LiteralValue:"'a'" AttrName:"b" NameValue:"c" TagClose:">")"}},
+      {"<x a='a'>", {R"(C StartTagOpen:"<x" AttrName:"a" LiteralValue:"'a'" TagClose:">")"}},
+      {"<x a='a'\"b\">",
+       {R"(M Error:"bad character in tag" Data:""")", R"(M Error:"bad character in tag" Data:""")",
+        R"(C StartTagOpen:"<x" AttrName:"a" LiteralValue:"'a'" AttrName:null NameToken:"b" TagClose:">")"}},
+      {"<x a='a>b'>", {R"(C StartTagOpen:"<x" AttrName:"a" LiteralValue:"'a>b'" TagClose:">")"}},
+      {"<x a=\"a\"b=c>",
+       {R"(C StartTagOpen:"<x" AttrName:"a" LiteralValue:""a"" AttrName:"b" NameValue:"c" TagClose:">")"}},
+      {"<x a='a'\tb=\"c\"d>",
+       {R"(C StartTagOpen:"<x" AttrName:"a" LiteralValue:"'a'" AttrName:"b" LiteralValue:""c"" AttrName:null NameToken:"d" TagClose:">")"}},
+      {"<x a='a", {R"(M Error:"attribute value needs quotes" Data:"'a")"}},
+      {"<x a=b'c d=e>",
+       {R"(M Error:"attribute value needs quotes" Data:"b'c ")",
+        R"(C StartTagOpen:"<x" AttrName:"a" LiteralValue:"b'c" AttrName:"d" NameValue:"e" TagClose:">")"}},
       {"<tr align=right bgcolor=\"#ffffff\">",
        {R"(C StartTagOpen:"<tr" AttrName:"align" NameValue:"right" AttrName:"bgcolor" LiteralValue:""#ffffff"" TagClose:">")"}},
       {"<a b=c d='e' f=\"g\">",
@@ -283,6 +306,52 @@ TEST(HtmlLexerTest, UnclosedInstructionsAtEndOfInputStayLinear) {
   ASSERT_EQ(events.size(), 2000000u);
   EXPECT_EQ(events.front(), R"(C Data:"<")");
   EXPECT_EQ(events.back(), R"(C Data:"?")");
+}
+
+// The one-step readers of plain tags, attribute lists and character data must give what the
+// rules give, also where their forms end and at the end of the text.
+TEST(HtmlLexerTest, ShortcutsGiveTheRulesEventsOnRandomMarkup) {
+  std::mt19937 random(20261207);
+  const auto pick = [&random](const std::vector<std::string>& from) {
+    return from[random() % from.size()];
+  };
+  // Tags near the usual form, with values that end where the rules may read further, and
+  // pieces of other markup between them.
+  const std::vector<std::string> names = {"tr", "td", "b", "a", "X", "h1", "a.b-c"};
+  const std::vector<std::string> gaps = {" ", "  ", "\t", "\r\n", "\n", ""};
+  const std::vector<std::string> values = {"right",  "1",      "a.b",    "'a'",     "\"b\"", "'a'b",
+                                           "\"a\"b", "'a",     "\"a",    "#fff",    "100%",  "a'b",
+                                           "'x=>'",  "\"x=\"", "'a\rb'", "a\rb",    "=",     ">",
+                                           "",       "'>'",    "\"\"",   "\xE0\x40"};
+  const std::vector<std::string> others = {"x",   "\r\n",     "</td>", "&amp;", "& ", "<",
+                                           "]]>", "<!--c-->", "\x81<", "< b",   ">"};
+  for (int round = 0; round < 20000; ++round) {
+    std::string text;
+    const int parts = 1 + static_cast<int>(random() % 4);
+    for (int part = 0; part < parts; ++part) {
+      if (random() % 3 == 0) {
+        text += pick(others);
+        continue;
+      }
+      text += '<';
+      text += pick(names);
+      const int attributes = static_cast<int>(random() % 4);
+      for (int k = 0; k < attributes; ++k) {
+        for (const std::vector<std::string>* from : {&gaps, &names, &gaps}) {
+          text += pick(*from);
+        }
+        text += '=';
+        text += pick(gaps);
+        text += pick(values);
+      }
+      text += pick(gaps);
+      if (random() % 8 != 0)
+        text += ">";
+    }
+    const bool end = random() % 2 == 0;
+    ASSERT_EQ(Lex(text, {}, end), Lex(text, {}, end, false))
+        << ::testing::PrintToString(text) << (end ? " with" : " without") << " end of input";
+  }
 }
 
 // Chunked feeding: wherever the text is cut, the events equal those of a single feed. Each
