@@ -65,12 +65,6 @@ void CopyInBlocks(char* to, const char* from, std::size_t count) {
   }
 }
 
-// All bits set when `condition` holds, none otherwise: arithmetic where a branch would be
-// mispredicted, as which tag matches changes from one cut to the next.
-std::size_t AllOnesIf(bool condition) {
-  return std::size_t{0} - static_cast<std::size_t>(condition);
-}
-
 class TagCutter {
  public:
   TagCutter(std::string_view text, std::span<const std::string> tags) : text_(text) {
@@ -139,7 +133,7 @@ class TagCutter {
     if (longest_ <= 8) {
       for (std::size_t i = 0; i < kMaxTags; ++i) {
         const TagWords& tag = tags_[i];
-        length |= tag.length & AllOnesIf(((words[0] ^ tag.words[0]) & tag.masks[0]) == 0);
+        length |= ((words[0] ^ tag.words[0]) & tag.masks[0]) == 0 ? tag.length : 0;
       }
       return length;
     }
@@ -147,7 +141,7 @@ class TagCutter {
       const TagWords& tag = tags_[i];
       const bool same = (((words[0] ^ tag.words[0]) & tag.masks[0]) |
                          ((words[1] ^ tag.words[1]) & tag.masks[1])) == 0;
-      length |= tag.length & AllOnesIf(same);
+      length |= same ? tag.length : 0;
     }
     return length;
   }
