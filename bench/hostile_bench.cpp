@@ -85,6 +85,15 @@ BENCHMARK(BM_JoinedSmallTags)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
 
+void BM_AttributeTags(benchmark::State& state) {
+  ReadPage(state, hostile::AttributeTagsPage(static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_AttributeTags)
+    ->Arg(200000)
+    ->Arg(400000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
 void BM_CommaCell(benchmark::State& state) {
   ReadPage(state, hostile::CommaCellPage(static_cast<std::size_t>(state.range(0))));
 }

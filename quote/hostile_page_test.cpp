@@ -227,6 +227,16 @@ TEST_F(HostilePageTest, SmallTagsJoinedByRemovalsAllGo) {
   EXPECT_EQ(row->values, (std::array<float, 6>{1234, 56, 7, 0, 0, 0}));
 }
 
+TEST_F(HostilePageTest, AttributeListsTheLexerReadsTwice) {
+  const PageOutcome outcome = Read(hostile::AttributeTagsPage(200000 / kScale), "attribute tags");
+  EXPECT_TRUE(outcome.fetched);
+  ExpectKnownRows();
+  const QuoteRecord* row = RecordOn(6);
+  ASSERT_NE(row, nullptr);
+  EXPECT_EQ(row->values[0], 12.0f);
+  EXPECT_EQ(row->values[1], 6.0f);
+}
+
 TEST_F(HostilePageTest, CellOfTenMegabytesOfCommas) {
   const PageOutcome outcome =
       Read(hostile::CommaCellPage(std::size_t{10000000} / kScale), "comma cell");

@@ -120,6 +120,22 @@ inline std::string JoinedSmallTagsPage(int count) {
                            opening + "34</td><td>5" + closing + "6</td><td>7</td></tr></table>");
 }
 
+// A row dated 2007/01/06 whose second cell holds `count` start tags of an unknown element
+// around the value "1|2", each with nine attributes in turn single-quoted, double-quoted
+// and plain: one more than the lexer reads in one step, so that the rules read each again.
+inline std::string AttributeTagsPage(int count) {
+  std::string tags;
+  const std::string_view tag = "<x a='1' b=\"2\" c=3 d='4' e=\"5\" f=6 g='7' h=\"8\" i=9>";
+  tags.reserve(tag.size() * static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    tags += tag;
+  }
+  std::string cell = "1";
+  cell += tags;
+  cell += '2';
+  return WrapAsServicePage("<table>" + KnownRows() + RowWithCell(6, cell) + "</table>");
+}
+
 // A cell of "1", `bytes` commas and "5".
 inline std::string CommaCellPage(std::size_t bytes) {
   // Appended rather than concatenated: g++ 12 at -O3 warns falsely on "1" + std::string.
