@@ -73,39 +73,21 @@ bool IsCSpace(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
 }
 
+// The rules' byte classes, by the names the one-step readers use.
 bool IsAsciiLetter(char c) {
-  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  return InLexClass(c, LexClass::kLetter);
 }
-
-// A table: a tag name is tested byte by byte.
-constexpr std::array<bool, 256> kNameChars = [] {
-  std::array<bool, 256> table{};
-  for (int c = 0; c < 256; ++c) {
-    table[static_cast<std::size_t>(c)] = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                                         (c >= '0' && c <= '9') || c == '-' || c == '.';
-  }
-  return table;
-}();
 
 bool IsNameChar(char c) {
-  return kNameChars[static_cast<unsigned char>(c)];
+  return InLexClass(c, LexClass::kName);
 }
 
-// The bytes that end a run of character data unless a data unit begins there.
-constexpr std::array<bool, 256> kDataStops = [] {
-  std::array<bool, 256> table{};
-  table['<'] = table['&'] = true;
-  return table;
-}();
-
-// The lexer's white space inside markup: space, TAB, CR and LF.
 bool IsLexSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+  return InLexClass(c, LexClass::kSpace);
 }
 
-// The bytes that end an unquoted attribute value.
 bool IsNotValueByte(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '"' || c == '>';
+  return InLexClass(c, LexClass::kNotValue);
 }
 
 char LowerAscii(char c) {
@@ -318,7 +300,7 @@ int HtmlLexer::ScanPlainData(const char* start, const char* end, const HtmlLexSi
   if (*start == '&' || *start == ']')
     return 0;
   const char* stop = start + 1;
-  while (stop < end && !kDataStops[static_cast<unsigned char>(*stop)])
+  while (stop < end && !InLexClass(*stop, LexClass::kDataStop))
     ++stop;
   if (end - stop < 2 || BeginsDataUnit(stop[0], stop[1]))
     return 0;

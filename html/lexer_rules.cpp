@@ -5,48 +5,18 @@
 namespace pelmo {
 namespace {
 
-enum : std::uint8_t {
-  kLetter = 1,
-  kDigit = 2,
-  kName = 4,       // letter, digit, '-' or '.'
-  kSpace = 8,      // space, TAB, CR, LF
-  kTerm = 16,      // ends a reference: ';' or LF
-  kOther = 32,     // none of the above and none of the markup punctuation
-  kNotValue = 64,  // ends an unquoted value: space, TAB, LF, '"', '>'
-  kDataStop = 128  // may begin markup or a reference: '<', '&'
-};
+constexpr std::uint8_t kLetter = LexClass::kLetter;
+constexpr std::uint8_t kDigit = LexClass::kDigit;
+constexpr std::uint8_t kName = LexClass::kName;
+constexpr std::uint8_t kSpace = LexClass::kSpace;
+constexpr std::uint8_t kTerm = LexClass::kTerm;
+constexpr std::uint8_t kOther = LexClass::kOther;
+constexpr std::uint8_t kNotValue = LexClass::kNotValue;
+constexpr std::uint8_t kDataStop = LexClass::kDataStop;
 
-constexpr std::array<std::uint8_t, 256> MakeClasses() {
-  std::array<std::uint8_t, 256> table{};
-  constexpr std::string_view kPunctuation = "!\"#$%&'()*+,-./:;<=>?[]";
-  for (int c = 0; c < 256; ++c) {
-    std::uint8_t flags = 0;
-    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
-      flags |= kLetter | kName;
-    if (c >= '0' && c <= '9')
-      flags |= kDigit | kName;
-    if (c == '-' || c == '.')
-      flags |= kName;
-    if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
-      flags |= kSpace;
-    if (c == ';' || c == '\n')
-      flags |= kTerm;
-    if (flags == 0 && kPunctuation.find(static_cast<char>(c)) == std::string_view::npos) {
-      flags |= kOther;
-    }
-    if (c == ' ' || c == '\t' || c == '\n' || c == '"' || c == '>')
-      flags |= kNotValue;
-    if (c == '<' || c == '&')
-      flags |= kDataStop;
-    table[static_cast<std::size_t>(c)] = flags;
-  }
-  return table;
-}
-
-constexpr std::array<std::uint8_t, 256> kClasses = MakeClasses();
-
+// A byte not yet available (-1) is in no class.
 bool Is(int c, std::uint8_t classes) {
-  return c >= 0 && (kClasses[static_cast<std::size_t>(c)] & classes) != 0;
+  return c >= 0 && InLexClass(static_cast<char>(c), classes);
 }
 
 std::ptrdiff_t Skip(LexProbe& probe, std::ptrdiff_t i, std::uint8_t classes) {
@@ -92,7 +62,7 @@ std::ptrdiff_t DataLength(LexProbe& probe) {
   std::ptrdiff_t available = probe.available();
   std::ptrdiff_t i = 0;
   for (;;) {
-    while (i < available && !(kClasses[static_cast<unsigned char>(text[i])] & kDataStop))
+    while (i < available && !(InLexClass(text[i], kDataStop)))
       ++i;
     int c = probe.At(i);
     if (c < 0)

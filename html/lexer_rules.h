@@ -9,10 +9,57 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "html/lexer.h"
 
 namespace pelmo {
+
+// The classes of bytes the rules are written in; a byte may be in several.
+struct LexClass {
+  static constexpr std::uint8_t kLetter = 1;
+  static constexpr std::uint8_t kDigit = 2;
+  static constexpr std::uint8_t kName = 4;       // letter, digit, '-' or '.'
+  static constexpr std::uint8_t kSpace = 8;      // space, TAB, CR, LF
+  static constexpr std::uint8_t kTerm = 16;      // ends a reference: ';' or LF
+  static constexpr std::uint8_t kOther = 32;     // none of the above, no markup punctuation
+  static constexpr std::uint8_t kNotValue = 64;  // ends an unquoted value: space, TAB, LF, '"', '>'
+  static constexpr std::uint8_t kDataStop = 128;  // may begin markup or a reference: '<', '&'
+};
+
+constexpr std::array<std::uint8_t, 256> MakeLexClasses() {
+  std::array<std::uint8_t, 256> table{};
+  constexpr std::string_view kPunctuation = "!\"#$%&'()*+,-./:;<=>?[]";
+  for (int c = 0; c < 256; ++c) {
+    std::uint8_t flags = 0;
+    if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
+      flags |= LexClass::kLetter | LexClass::kName;
+    if (c >= '0' && c <= '9')
+      flags |= LexClass::kDigit | LexClass::kName;
+    if (c == '-' || c == '.')
+      flags |= LexClass::kName;
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
+      flags |= LexClass::kSpace;
+    if (c == ';' || c == '\n')
+      flags |= LexClass::kTerm;
+    if (flags == 0 && kPunctuation.find(static_cast<char>(c)) == std::string_view::npos) {
+      flags |= LexClass::kOther;
+    }
+    if (c == ' ' || c == '\t' || c == '\n' || c == '"' || c == '>')
+      flags |= LexClass::kNotValue;
+    if (c == '<' || c == '&')
+      flags |= LexClass::kDataStop;
+    table[static_cast<std::size_t>(c)] = flags;
+  }
+  return table;
+}
+
+inline constexpr std::array<std::uint8_t, 256> kLexClasses = MakeLexClasses();
+
+// Whether byte `c` is in any of `classes`.
+constexpr bool InLexClass(char c, std::uint8_t classes) {
+  return (kLexClasses[static_cast<unsigned char>(c)] & classes) != 0;
+}
 
 // Remembers the last forward search for each searched pattern, so that repeated searches from
 // later positions (an unclosed quote retried at every byte) stay linear.
