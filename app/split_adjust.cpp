@@ -7,12 +7,12 @@
 namespace pelmo {
 namespace {
 
-// The product is formed in extended precision, floored in double precision and scaled by
-// the float constant 0.01f, so that a value such as 1001 halved lands on 500.5 and earlier
-// output files are reproduced exactly.
-float ScaleFloored(float ratio, float value) {
-  const long double product =
-      static_cast<long double>(ratio) * static_cast<long double>(value) * 100.0L;
+// The value is narrowed to a float, the product formed in extended precision, floored in
+// double precision and scaled by the float constant 0.01f, so that a value such as 1001
+// halved lands on 500.5 and earlier output files are reproduced exactly.
+float ScaleFloored(float ratio, double value) {
+  const long double product = static_cast<long double>(ratio) *
+                              static_cast<long double>(NarrowToFloat(value)) * 100.0L;
   return NarrowToFloat(std::floor(static_cast<double>(product)) * 0.01f);
 }
 

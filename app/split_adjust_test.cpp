@@ -25,9 +25,9 @@ TEST(AdjustForSplitsTest, OneSplitHalvesEarlierPrices) {
   std::vector<SplitEvent> splits = {Split(2006, 4, 1, 1, 2)};
   AdjustForSplits(records, splits);
   EXPECT_TRUE(splits.empty());
-  const std::array<float, 6> before = {500, 501, 499, 500.5f, 2000, 1001};
+  const std::array<double, 6> before = {500, 501, 499, 500.5f, 2000, 1001};
   EXPECT_EQ(records[0].values, before);
-  const std::array<float, 6> onSplitDay = {599, 601, 597, 600, 3000, 600};
+  const std::array<double, 6> onSplitDay = {599, 601, 597, 600, 3000, 600};
   EXPECT_EQ(records[1].values, onSplitDay);
 }
 
@@ -72,7 +72,7 @@ TEST(AdjustForSplitsTest, UnusableShareCountsRescaleNothing) {
     std::vector<QuoteRecord> records = {Record(2006, 3, 31, 1001, 1000)};
     std::vector<SplitEvent> splits = {Split(2006, 4, 1, before, after)};
     AdjustForSplits(records, splits);
-    const std::array<float, 6> expected = {1000, 1002, 998, 1001, 1000, 1001};
+    const std::array<double, 6> expected = {1000, 1002, 998, 1001, 1000, 1001};
     EXPECT_EQ(records[0].values, expected) << before << " -> " << after;
     EXPECT_TRUE(splits.empty());
   }
