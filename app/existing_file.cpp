@@ -57,6 +57,7 @@ QuoteRecord ParseRecordLine(std::string_view line, int& valueCount) {
        !field.empty() && valueCount < kMaxValues; field = NextField(line, position)) {
     record.values[valueCount++] = ReadValue(field);
   }
+  record.source = RecordSource::ExistingFile;
   return record;
 }
 

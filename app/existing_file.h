@@ -17,7 +17,8 @@ namespace pelmo {
 // The bytes a UTF-8 text file may start with to say so.
 inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// One record from one line (its line end may be included). Values are read as the C library reads a double, so "23456789" stays
+// One record from one line (its line end may be included), marked as read from the
+// existing file. Values are read as the C library reads a double, so "23456789" stays
 // 23456789. `valueCount` receives the number of value fields the line held, at most six.
 QuoteRecord ParseRecordLine(std::string_view line, int& valueCount);
 

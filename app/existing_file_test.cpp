@@ -45,6 +45,7 @@ TEST(ExistingFileLine, OddFields) {
   record = ParseRecordLine("2007/03/13 10:30,abc, 1e3,12.5x,1e300,-1e300\n", count);
   EXPECT_EQ(Format(record.date, "%T"), "00:00:00");
   EXPECT_EQ(Values(record, 5), (std::vector<double>{0, 1000, 12.5, 1e300, -1e300}));
+  EXPECT_EQ(record.source, RecordSource::ExistingFile);
 
   record = ParseRecordLine("Invalid DateTime,0,0\n", count);
   EXPECT_EQ(record.date.status, DateStatus::Invalid);

@@ -228,7 +228,7 @@ void AddSplitEvent(DownloadJob& job, const std::vector<std::string>& cells) {
   event.sharesBefore = NarrowToFloat(DecimalValue(Slice(note, before, arrow - before)));
   event.sharesAfter =
       NarrowToFloat(DecimalValue(Slice(note, after, static_cast<long long>(note.size()))));
-  job.splitEvents.push_back(event);
+  job.splitEvents.Add(event);
 }
 
 void EchoNoteRow(std::FILE* stream, const std::vector<std::string>& cells) {

@@ -29,7 +29,7 @@ namespace pelmo {
 //   nothing;
 // - note rows are written to `errorStream` as their cells joined by "," and CR LF, in one
 //   write; control bytes other than TAB are written as spaces; a null stream writes nothing;
-// - split notes are appended to `splitEvents`.
+// - split notes are added to `splitEvents`, which keeps one of identical notes.
 // `cells` holds the texts of the row being read and `headerPending` says that the page's
 // first row has not ended yet; both carry over between calls for the same page. The walk
 // uses no recursion, so a deep tree cannot exhaust the stack. A null node does nothing.

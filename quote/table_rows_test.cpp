@@ -101,6 +101,22 @@ TEST_F(TableRowsTest, SplitNoteIsRecordedAndEchoed) {
   EXPECT_EQ(Echoed(), "2007/01/05," + note + "\r\n");
 }
 
+// A note repeated on a page, or on a later page, would halve the older prices twice; each
+// copy is still echoed. A note of other share counts or another date is a split of its own.
+TEST_F(TableRowsTest, RepeatedSplitNoteIsKeptOnce) {
+  const std::string note = kSplit + " 1 -> 2";
+  ReadPage(kHeader + Row({PageDate(2007, 1, 5), note}) + Row({PageDate(2007, 1, 5), note}) +
+           Row({PageDate(2007, 1, 5), kSplit + " 1 -> 3"}) + Row({PageDate(2007, 1, 6), note}));
+  ReadPage(kHeader + Row({PageDate(2007, 1, 6), note}));
+  ASSERT_EQ(job_.splitEvents.size(), 3u);
+  EXPECT_EQ(job_.splitEvents[0].sharesAfter, 2.0f);
+  EXPECT_EQ(job_.splitEvents[1].sharesAfter, 3.0f);
+  EXPECT_TRUE(Equals(job_.splitEvents[2].date, FromCalendar(2007, 1, 6)));
+  const std::string line = "2007/01/05," + note + "\r\n";
+  const std::string later = "2007/01/06," + note + "\r\n";
+  EXPECT_EQ(Echoed(), line + line + "2007/01/05," + kSplit + " 1 -> 3\r\n" + later + later);
+}
+
 TEST_F(TableRowsTest, NoteRowsWithoutSplit) {
   ReadPage(kHeader + Row({"note"}) + "<tr></tr>" + Row({"2007" + kYear, "1 -> 2"}) +
            Row({PageDate(2007, 1, 5), kSplit + " 1 to 2"}) + Row({"", "x"}));
@@ -239,7 +255,7 @@ TEST_F(TableRowsTest, LaterPageReplacesSameDate) {
   EXPECT_TRUE(Equals(records[0].date, FromCalendar(2007, 1, 8)));
   EXPECT_TRUE(Equals(records[1].date, FromCalendar(2007, 1, 5)));
   EXPECT_EQ(records[1].values[0], 3.0f);
-  EXPECT_EQ(job_.splitEvents.size(), 2u);
+  EXPECT_EQ(job_.splitEvents.size(), 1u);
 }
 
 TEST_F(TableRowsTest, EchoWritesControlBytesAsSpaces) {

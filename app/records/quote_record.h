@@ -10,6 +10,10 @@
 
 namespace pelmo {
 
+// Where a record was read: the split rescaling of -a treats the rows of the existing file
+// apart, as an earlier run may have rescaled them already.
+enum class RecordSource : std::uint8_t { Page, ExistingFile };
+
 // One row of a price or margin table: a date and six values in page column order
 // (prices: open, high, low, close, volume, the service's adjusted close). Values that
 // no cell filled are 0; the job's columnCount says how many are meaningful. Values are
@@ -18,6 +22,7 @@ namespace pelmo {
 struct QuoteRecord {
   SerialDate date;
   std::array<double, 6> values{};
+  RecordSource source = RecordSource::Page;
 };
 
 // A stock split noted in a price table. The share counts are 32-bit floats: the rescaling
