@@ -24,6 +24,8 @@ int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree
                 std::FILE* messages) {
   // All windows are built before the first request, so a slow service cannot shift them.
   const std::vector<DateWindow> windows = BuildWindows(job.start, job.end, job.period);
+  // Pages replace stored rows; how far the existing file reached must be known before.
+  const SerialDate storedThrough = LatestStoredDate(job.records.Records());
   bool anyFailed = false;
   for (const DateWindow& window : windows) {
     const PageOutcome outcome = FetchQuotePage(job, window.first, window.last, pages, parseTree);
@@ -34,7 +36,8 @@ int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree
   }
   job.records.SortByDate();
   if (job.adjust && !job.splitEvents.empty()) {
-    AdjustForSplits(job.records.MutableRecords(), job.splitEvents);
+    AdjustForSplits(job.records.MutableRecords(), job.splitEvents.Events(), storedThrough);
+    job.splitEvents.Clear();
   }
   const int written = WriteOutput(job, messages);
   if (written != 0) {

@@ -17,8 +17,10 @@ inline constexpr int kExitServiceUnavailable = 69;
 // `pages` (newest window first) and building page trees with `parseTree`. A window whose
 // page cannot be fetched adds nothing and is reported on `messages` as
 // "pelmo: cannot fetch YYYY/MM/DD-YYYY/MM/DD: REASON"; the run goes on and the file is
-// written all the same. Returns 0, kExitServiceUnavailable after a failed window, or the
-// errno of a failed write.
+// written all the same. With adjust, the records are rescaled by AdjustForSplits, which
+// tells the rows loaded from the existing file (all of `records` on entry) from the page
+// rows. Returns 0, kExitServiceUnavailable after a failed window, or the errno of a failed
+// write.
 int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
                 std::FILE* messages);
 

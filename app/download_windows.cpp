@@ -61,19 +61,25 @@ std::vector<DateWindow> MonthlyWindows(const CalendarTime& startTime, const Cale
   }
 }
 
+// The day of `time` at midnight: pages are asked for by whole days, and a time of day on
+// one end of the range would otherwise cut a day off the whole-day count.
+SerialDate CalendarDay(const CalendarTime& time) {
+  return FromCalendar(time.year, time.month, time.day);
+}
+
 }  // namespace
 
 std::vector<DateWindow> BuildWindows(const CalendarTime& start, const CalendarTime& end,
                                      Period period) {
   switch (period) {
     case Period::Weekly:
-      return WeeklyWindows(FromCalendar(start), FromCalendar(end));
+      return WeeklyWindows(CalendarDay(start), CalendarDay(end));
     case Period::Monthly:
       return MonthlyWindows(start, end);
     case Period::Daily:
       break;
   }
-  return DailyWindows(FromCalendar(start), FromCalendar(end));
+  return DailyWindows(CalendarDay(start), CalendarDay(end));
 }
 
 }  // namespace pelmo

@@ -13,9 +13,10 @@ struct DateWindow {
   SerialDate last;
 };
 
-// Cuts the range from `start` to `end` into windows, newest first:
-// - daily: 51 days each, ending on `end` (time of day kept), while 50 or more whole days
-//   remain;
+// Cuts the range from `start` to `end` into windows, newest first. Only the calendar days
+// of `start` and `end` count: their times of day are dropped, and every window runs from
+// midnight to midnight.
+// - daily: 51 days each, ending on `end`, while 50 or more whole days remain;
 // - weekly: the range widened to Monday through Sunday, then 350 days each while 50 or more
 //   weeks remain;
 // - monthly: from the first day of the start's month to the last day of the end's month,

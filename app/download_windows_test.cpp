@@ -41,14 +41,26 @@ TEST(BuildWindowsTest, Daily) {
             "2007/03/10-2007/03/01");
 }
 
-TEST(BuildWindowsTest, DailyDefaultRangeKeepsTimeOfDay) {
-  // The defaults: 30 days ago to yesterday at the same time of day.
+// Pages are asked for by whole days: a time of day on either end never changes which days.
+TEST(BuildWindowsTest, TimesOfDayDoNotChangeTheDays) {
+  EXPECT_EQ(
+      Dump(BuildWindows(Cal(2024, 1, 5, 9), Cal(2024, 1, 10), Period::Daily), "%Y/%m/%d %H:%M"),
+      "2024/01/05 00:00-2024/01/10 00:00");
+  // The defaults, 30 days ago to yesterday at the time of day of now, ask for the days that
+  // an end given without a time asks for.
   const SerialDate now = FromCalendar(2007, 3, 31, 13, 45);
   const auto start = ToCalendar(SubtractDays(now, 30));
   const auto end = ToCalendar(SubtractDays(now, 1));
   ASSERT_TRUE(start && end);
-  EXPECT_EQ(Dump(BuildWindows(*start, *end, Period::Daily), "%Y/%m/%d %H:%M"),
-            "2007/03/01 13:45-2007/03/30 13:45");
+  EXPECT_EQ(Dump(BuildWindows(*start, *end, Period::Daily)), "2007/03/01-2007/03/30");
+  EXPECT_EQ(Dump(BuildWindows(*start, Cal(2007, 3, 30), Period::Daily)), "2007/03/01-2007/03/30");
+  // 50 whole days from a late start to an early end still fill one window exactly.
+  EXPECT_EQ(Dump(BuildWindows(Cal(2007, 1, 1, 23, 59), Cal(2007, 2, 20, 0, 1), Period::Daily)),
+            "2007/01/01-2007/02/20 2007/01/01-2006/12/31");
+  for (const Period period : {Period::Weekly, Period::Monthly}) {
+    EXPECT_EQ(Dump(BuildWindows(Cal(2005, 1, 3, 23, 59), Cal(2006, 12, 3, 0, 1), period)),
+              Dump(BuildWindows(Cal(2005, 1, 3), Cal(2006, 12, 3), period)));
+  }
 }
 
 TEST(BuildWindowsTest, Weekly) {

@@ -4,9 +4,9 @@
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
-#include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace pelmo {
 namespace {
@@ -39,18 +39,11 @@ std::string_view NextField(std::string_view line, std::size_t& position) {
   return line.substr(begin, end - begin);
 }
 
-float ReadValue(std::string_view field) {
+// As the C library reads a decimal: leading white space, then the longest number; 0 when
+// there is none. Held as a double, so the text's digits come back as they were written.
+double ReadValue(std::string_view field) {
   const std::string text(field);
-  const double value = std::strtod(text.c_str(), nullptr);
-  // Out of float range the conversion is undefined; saturate as the float would.
-  constexpr double kMax = std::numeric_limits<float>::max();
-  if (value > kMax) {
-    return std::numeric_limits<float>::infinity();
-  }
-  if (value < -kMax) {
-    return -std::numeric_limits<float>::infinity();
-  }
-  return static_cast<float>(value);
+  return std::strtod(text.c_str(), nullptr);
 }
 
 }  // namespace
@@ -64,7 +57,14 @@ QuoteRecord ParseRecordLine(std::string_view line, int& valueCount) {
        !field.empty() && valueCount < kMaxValues; field = NextField(line, position)) {
     record.values[valueCount++] = ReadValue(field);
   }
+  record.source = RecordSource::ExistingFile;
   return record;
+}
+
+void SkipByteOrderMark(std::string& line) {
+  if (line.starts_with(kByteOrderMark)) {
+    line.erase(0, kByteOrderMark.size());
+  }
 }
 
 int LoadExistingFile(DownloadJob& job) {
@@ -74,6 +74,7 @@ int LoadExistingFile(DownloadJob& job) {
   }
   std::unique_ptr<char, BufferFree> buffer;
   std::size_t capacity = 0;
+  bool firstLine = true;
   for (;;) {
     char* raw = buffer.release();
     const ssize_t length = ::getline(&raw, &capacity, file.get());
@@ -82,6 +83,9 @@ int LoadExistingFile(DownloadJob& job) {
       break;
     }
     std::string line(raw, static_cast<std::size_t>(length));
+    if (std::exchange(firstLine, false)) {
+      SkipByteOrderMark(line);
+    }
     // Read as text: a CR LF line end is a line feed.
     if (line.ends_with("\r\n")) {
       line.erase(line.size() - 2, 1);

@@ -5,6 +5,7 @@
 // separators count as one, leading ones are skipped); the first field is the date, the
 // next six are the values, further fields are ignored. A line that is not a record still
 // gives one, with an invalid date; only lines of nothing but white space are skipped.
+// A UTF-8 byte-order mark at the start of the file (spreadsheets write one) is skipped.
 #pragma once
 
 #include <string_view>
@@ -13,9 +14,16 @@
 
 namespace pelmo {
 
-// One record from one line (its line end may be included). `valueCount` receives the
-// number of value fields the line held, at most six.
+// The bytes a UTF-8 text file may start with to say so.
+inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// One record from one line (its line end may be included), marked as read from the
+// existing file. Values are read as the C library reads a double, so "23456789" stays
+// 23456789. `valueCount` receives the number of value fields the line held, at most six.
 QuoteRecord ParseRecordLine(std::string_view line, int& valueCount);
+
+// Removes a byte-order mark from the start of the file's first line.
+void SkipByteOrderMark(std::string& line);
 
 // Appends the records of the file at job.outputPath, if it can be opened, and raises
 // job.columnCount to the most values on any line. The file is only read. Returns 0.

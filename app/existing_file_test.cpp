@@ -11,7 +11,7 @@
 namespace pelmo {
 namespace {
 
-std::vector<float> Values(const QuoteRecord& record, int count) {
+std::vector<double> Values(const QuoteRecord& record, int count) {
   return {record.values.begin(), record.values.begin() + count};
 }
 
@@ -20,33 +20,32 @@ TEST(ExistingFileLine, FieldsSplitAtCommasAndTabs) {
   QuoteRecord record = ParseRecordLine("2007/03/13,1001,1010,995.5\n", count);
   EXPECT_EQ(Format(record.date, "%Y/%m/%d %T"), "2007/03/13 00:00:00");
   EXPECT_EQ(count, 3);
-  EXPECT_EQ(Values(record, 6), (std::vector<float>{1001, 1010, 995.5, 0, 0, 0}));
+  EXPECT_EQ(Values(record, 6), (std::vector<double>{1001, 1010, 995.5, 0, 0, 0}));
 
   record = ParseRecordLine("2007/03/13\t1001\t1010\n", count);
   EXPECT_TRUE(record.date.IsValid());
-  EXPECT_EQ(Values(record, 3), (std::vector<float>{1001, 1010, 0}));
+  EXPECT_EQ(Values(record, 3), (std::vector<double>{1001, 1010, 0}));
 
   // Empty fields vanish, so 1010 moves to the first value.
   record = ParseRecordLine("2007/03/13,,1010\n", count);
   EXPECT_EQ(count, 1);
-  EXPECT_EQ(Values(record, 2), (std::vector<float>{1010, 0}));
+  EXPECT_EQ(Values(record, 2), (std::vector<double>{1010, 0}));
 
   record = ParseRecordLine(",\t,2007/03/13,\t5", count);
   EXPECT_TRUE(record.date.IsValid());
-  EXPECT_EQ(Values(record, 1), (std::vector<float>{5}));
+  EXPECT_EQ(Values(record, 1), (std::vector<double>{5}));
 }
 
 TEST(ExistingFileLine, OddFields) {
   int count = -1;
   QuoteRecord record = ParseRecordLine("2007/03/13,1,2,3,4,5,6,7,8\n", count);
   EXPECT_EQ(count, 6);
-  EXPECT_EQ(Values(record, 6), (std::vector<float>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(Values(record, 6), (std::vector<double>{1, 2, 3, 4, 5, 6}));
 
   record = ParseRecordLine("2007/03/13 10:30,abc, 1e3,12.5x,1e300,-1e300\n", count);
   EXPECT_EQ(Format(record.date, "%T"), "00:00:00");
-  EXPECT_EQ(Values(record, 3), (std::vector<float>{0, 1000, 12.5}));
-  EXPECT_TRUE(std::isinf(record.values[3]) && record.values[3] > 0);
-  EXPECT_TRUE(std::isinf(record.values[4]) && record.values[4] < 0);
+  EXPECT_EQ(Values(record, 5), (std::vector<double>{0, 1000, 12.5, 1e300, -1e300}));
+  EXPECT_EQ(record.source, RecordSource::ExistingFile);
 
   record = ParseRecordLine("Invalid DateTime,0,0\n", count);
   EXPECT_EQ(record.date.status, DateStatus::Invalid);
@@ -103,7 +102,7 @@ TEST_F(ExistingFileTest, LongLinesAreReadWhole) {
   const std::string padding(5000, ' ');
   const DownloadJob job = Load("2007/03/13," + padding + "5," + padding + "6\r\n");
   ASSERT_EQ(job.records.size(), 1u);
-  EXPECT_EQ(Values(job.records.Records()[0], 2), (std::vector<float>{5, 6}));
+  EXPECT_EQ(Values(job.records.Records()[0], 2), (std::vector<double>{5, 6}));
   EXPECT_EQ(job.columnCount, 2);
 }
 
@@ -114,10 +113,10 @@ TEST_F(ExistingFileTest, WrittenFileReadsBackAndRewritesIdentically) {
     written.outputPath = folder_.Path(tab ? "tab.csv" : "comma.csv");
     written.tabSeparated = tab;
     written.columnCount = 6;
-    written.records.Append({FromCalendar(2007, 3, 13), {1001.1f, 1010, 995.5, 1003, 123400, 0}});
-    written.records.Append({FromCalendar(1899, 12, 29), {-0.12f, 0.13f, 1e10f, 0, 0, 1}});
+    written.records.Append({FromCalendar(2007, 3, 13), {1001.1, 1010, 995.5, 1003, 123400, 0}});
+    written.records.Append({FromCalendar(1899, 12, 29), {-0.12, 0.13, 1e10, 0, 0, 1}});
     written.records.Append({SerialDate::Invalid(), {}});
-    written.records.Append({FromCalendar(100, 1, 1), {123456792, 2, 3, 4, 5, 6}});
+    written.records.Append({FromCalendar(100, 1, 1), {123456789, 16777217, 3, 4, 5, 6}});
     ASSERT_TRUE(WriteOutputFile(written).ok());
     const std::string bytes = ReadFileForTest(written.outputPath);
 
@@ -141,6 +140,40 @@ TEST_F(ExistingFileTest, WrittenFileReadsBackAndRewritesIdentically) {
     ASSERT_TRUE(WriteOutputFile(loaded).ok());
     EXPECT_EQ(ReadFileForTest(loaded.outputPath), bytes) << (tab ? "tab" : "comma");
   }
+}
+
+// Values come back as their text says, not as the nearest 32-bit float: a volume of
+// 23456789 is no longer written as 23456788, nor a stored 16777217 as 16777216.
+TEST_F(ExistingFileTest, StoredValuesKeepTheirDigits) {
+  const std::string contents =
+      "2007/03/13,1001.1,99999999.99,0.01,16777217,23456789,1234567.89\r\n"
+      "2007/03/14,100000.05,2.5,3,4,987654321,5\r\n";
+  DownloadJob job = Load(contents);
+  job.columnCount = 6;
+  job.outputPath = folder_.Path("again.csv");
+  ASSERT_TRUE(WriteOutputFile(job).ok());
+  EXPECT_EQ(ReadFileForTest(job.outputPath), contents);
+}
+
+// Spreadsheets that save "CSV UTF-8" put a byte-order mark before the first line; only
+// there is it skipped.
+TEST_F(ExistingFileTest, ByteOrderMarkAtTheStartIsSkipped) {
+  const std::string mark = "\xEF\xBB\xBF";
+  DownloadJob job = Load(mark + "2007/03/13,1,2\r\n" + mark + "2007/03/14,3\r\n");
+  const auto& records = job.records.Records();
+  ASSERT_EQ(records.size(), 2u);
+  EXPECT_EQ(Format(records[0].date, "%Y/%m/%d"), "2007/03/13");
+  EXPECT_EQ(Values(records[0], 2), (std::vector<double>{1, 2}));
+  EXPECT_EQ(records[1].date.status, DateStatus::Invalid);
+
+  // A mark alone on the first line leaves a blank line; a mark cut short is no mark.
+  EXPECT_EQ(Load(mark + "\r\n2007/03/13,1\r\n").records.size(), 1u);
+  job = Load(
+      "\xEF\xBB"
+      "2007/03/13,1\r\n");
+  ASSERT_EQ(job.records.size(), 1u);
+  EXPECT_EQ(job.records.Records()[0].date.status, DateStatus::Invalid);
+  EXPECT_EQ(Load(mark).records.size(), 0u);
 }
 
 // An old row and a page row of one date: the page row's values are kept; two old rows of

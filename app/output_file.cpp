@@ -188,8 +188,8 @@ void SyncFolder(const std::string& folder) {
 }
 
 // Appends the separator and the value rounded to hundredths, as "%.10g" prints it.
-void AppendValue(std::string& line, char separator, float value) {
-  const double hundredths = std::floor(static_cast<double>(value) * 100.0 + 0.5);
+void AppendValue(std::string& line, char separator, double value) {
+  const double hundredths = std::floor(value * 100.0 + 0.5);
   char text[64];
   if (!(std::fabs(hundredths) < kPlainHundredthsLimit)) {
     const int length = std::snprintf(text, sizeof text, "%c%.10g", separator, hundredths * 0.01);

@@ -3,7 +3,9 @@
 //   2007/03/13,1001,1010,995.5,1003,123400,1003
 //
 // Values are rounded to two decimals and printed with "%.10g"; each carries its separator
-// (a comma, or a tab with tabSeparated) in front.
+// (a comma, or a tab with tabSeparated) in front. A value read from a page or a stored line
+// with at most two decimals and ten significant digits keeps its value: 23456789 is written
+// as 23456789.
 //
 // Writing never destroys the previous file. The lines go to a temporary file in the
 // output's folder, which is flushed to disk; then the file standing at the output path

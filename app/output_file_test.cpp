@@ -21,7 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-QuoteRecord Record(SerialDate date, std::array<float, 6> values) {
+QuoteRecord Record(SerialDate date, std::array<double, 6> values) {
   return {date, values};
 }
 
@@ -36,29 +36,34 @@ TEST(OutputLine, SampleLineCommaAndTab) {
 }
 
 TEST(OutputLine, ValuesRoundToTwoDecimals) {
-  const QuoteRecord record = Record(kMarch13, {123456789.0f, 1001.1f, 0.125f, -0.125f, 1e10f, 0});
-  EXPECT_EQ(FormatRecordLine(record, 6, ','), "2007/03/13,123456792,1001.1,0.13,-0.12,1e+10,0\r\n");
-  EXPECT_EQ(FormatRecordLine(Record(kMarch13, {0.004f, -0.004f, 0.00999f}), 3, ','),
+  const QuoteRecord record = Record(kMarch13, {123456789, 1001.1, 0.125, -0.125, 1e10, 0});
+  EXPECT_EQ(FormatRecordLine(record, 6, ','), "2007/03/13,123456789,1001.1,0.13,-0.12,1e+10,0\r\n");
+  EXPECT_EQ(FormatRecordLine(Record(kMarch13, {0.004, -0.004, 0.00999}), 3, ','),
             "2007/03/13,0,0,0.01\r\n");
+  // Values a 32-bit float could not hold: ten significant digits stay.
+  EXPECT_EQ(FormatRecordLine(Record(kMarch13, {16777217, 23456789, 99999999.99, 9999999.99,
+                                               1234567891, 12345678.91}),
+                             6, ','),
+            "2007/03/13,16777217,23456789,99999999.99,9999999.99,1234567891,12345678.91\r\n");
 }
 
 // Each value as "%.10g" prints it rounded to hundredths, one at a time.
 std::string PrintfLine(const QuoteRecord& record) {
   std::string line = "2007/03/13";
-  for (const float value : record.values) {
+  for (const double value : record.values) {
     char text[64];
-    std::snprintf(text, sizeof text, ",%.10g",
-                  std::floor(static_cast<double>(value) * 100.0 + 0.5) * 0.01);
+    std::snprintf(text, sizeof text, ",%.10g", std::floor(value * 100.0 + 0.5) * 0.01);
     line += text;
   }
   return line + "\r\n";
 }
 
 TEST(OutputLine, ValuesPrintAsPrintfDoes) {
-  std::vector<float> values = {0.01f,           0.05f,        0.1f,          0.5f,  0.995f,
-                               -0.005f,         -0.006f,      -0.05f,        -1.5f, 99999999.0f,
-                               99999999.99f,    100000000.0f, 2147483647.0f, 1e12f, -3e9f,
-                               1.17549435e-38f, INFINITY,     -INFINITY,     NAN,   -NAN};
+  std::vector<double> values = {
+      99999999.99,     99999999.994, 99999999.995, 123456789.01, -99999999.99,  16777217, 0.01f,
+      0.05f,           0.1f,         0.5f,         0.995f,       -0.005f,       -0.006f,  -0.05f,
+      -1.5f,           99999999.0f,  99999999.99f, 100000000.0f, 2147483647.0f, 1e12f,    -3e9f,
+      1.17549435e-38f, INFINITY,     -INFINITY,    NAN,          -NAN};
   std::mt19937 random(20070313);
   for (int i = 0; i < 20000; ++i) {
     // Whole prices, tick steps, volumes and arbitrary fractions across magnitudes.
@@ -66,16 +71,16 @@ TEST(OutputLine, ValuesPrintAsPrintfDoes) {
     const double unit = std::uniform_real_distribution<double>(-1.0, 1.0)(random);
     switch (i % 4) {
       case 0:
-        values.push_back(static_cast<float>(std::round(unit * magnitude)));
+        values.push_back(std::round(unit * magnitude));
         break;
       case 1:
-        values.push_back(static_cast<float>(std::round(unit * magnitude * 2) / 2));
+        values.push_back(std::round(unit * magnitude * 2) / 2);
         break;
       case 2:
-        values.push_back(static_cast<float>(std::round(unit * magnitude * 100) / 100));
+        values.push_back(std::round(unit * magnitude * 100) / 100);
         break;
       default:
-        values.push_back(static_cast<float>(unit * magnitude));
+        values.push_back(unit * magnitude);
         break;
     }
   }

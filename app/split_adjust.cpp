@@ -7,12 +7,12 @@
 namespace pelmo {
 namespace {
 
-// The product is formed in extended precision, floored in double precision and scaled by
-// the float constant 0.01f, so that a value such as 1001 halved lands on 500.5 and earlier
-// output files are reproduced exactly.
-float ScaleFloored(float ratio, float value) {
+// The value is narrowed to a float, the product formed in extended precision, floored in
+// double precision and scaled by the float constant 0.01f, so that a value such as 1001
+// halved lands on 500.5 and earlier output files are reproduced exactly.
+float ScaleFloored(float ratio, double value) {
   const long double product =
-      static_cast<long double>(ratio) * static_cast<long double>(value) * 100.0L;
+      static_cast<long double>(ratio) * static_cast<long double>(NarrowToFloat(value)) * 100.0L;
   return NarrowToFloat(std::floor(static_cast<double>(product)) * 0.01f);
 }
 
@@ -20,13 +20,19 @@ bool UsableShareCount(float shares) {
   return std::isfinite(shares) && shares > 0.0f;
 }
 
-void ApplySplit(std::vector<QuoteRecord>& records, const SplitEvent& split) {
+void ApplySplit(std::vector<QuoteRecord>& records, const SplitEvent& split,
+                SerialDate storedThrough) {
   const bool usable = UsableShareCount(split.sharesBefore) && UsableShareCount(split.sharesAfter);
   const float priceRatio = split.sharesBefore / split.sharesAfter;
   const float volumeRatio = split.sharesAfter / split.sharesBefore;
+  const bool fileHasSplit = storedThrough.IsValid() && !IsBefore(storedThrough, split.date);
   for (QuoteRecord& record : records) {
+    const bool before = IsBefore(record.date, split.date);
+    if (record.source == RecordSource::ExistingFile && (fileHasSplit || !before || !usable)) {
+      continue;
+    }
     record.values[5] = record.values[3];
-    if (!usable || !IsBefore(record.date, split.date)) {
+    if (!usable || !before) {
       continue;
     }
     for (int i = 0; i < 4; ++i) {
@@ -38,10 +44,21 @@ void ApplySplit(std::vector<QuoteRecord>& records, const SplitEvent& split) {
 
 }  // namespace
 
-void AdjustForSplits(std::vector<QuoteRecord>& records, std::vector<SplitEvent>& splitEvents) {
-  while (!splitEvents.empty()) {
-    ApplySplit(records, splitEvents.back());
-    splitEvents.pop_back();
+SerialDate LatestStoredDate(const std::vector<QuoteRecord>& records) {
+  SerialDate latest = SerialDate::Null();
+  for (const QuoteRecord& record : records) {
+    if (record.source == RecordSource::ExistingFile && record.date.IsValid() &&
+        (!latest.IsValid() || IsBefore(latest, record.date))) {
+      latest = record.date;
+    }
+  }
+  return latest;
+}
+
+void AdjustForSplits(std::vector<QuoteRecord>& records, const std::vector<SplitEvent>& splitEvents,
+                     SerialDate storedThrough) {
+  for (auto split = splitEvents.rbegin(); split != splitEvents.rend(); ++split) {
+    ApplySplit(records, *split, storedThrough);
   }
 }
 

@@ -244,14 +244,10 @@ void BM_Merge(benchmark::State& state) {
   for (int i = 0; i < rows; ++i) {
     QuoteRecord record;
     record.date = AddDays(first, i);
-    record.values = {1000.0f + i % 97,
-                     1010.0f + i % 89,
-                     990.0f + i % 83,
-                     1001.0f + i % 79,
-                     static_cast<float>(100000 + i),
-                     1001.0f + i % 79};
+    record.values = {1000.0 + i % 97, 1010.0 + i % 89, 990.0 + i % 83,
+                     1001.0 + i % 79, 100000.0 + i,    1001.0 + i % 79};
     file += FormatRecordLine(record, 6, ',');
-    record.values[3] += 1.0f;
+    record.values[3] += 1.0;
     download.push_back(record);
   }
   const bool written = ::write(fd, file.data(), file.size()) == static_cast<ssize_t>(file.size());

@@ -97,8 +97,8 @@ class HostilePageTest : public ::testing::Test {
     const QuoteRecord* second = RecordOn(5);
     ASSERT_NE(first, nullptr);
     ASSERT_NE(second, nullptr);
-    EXPECT_EQ(first->values, (std::array<float, 6>{1000.5f, 2, 3, 4, 5, 6}));
-    EXPECT_EQ(second->values, (std::array<float, 6>{7, 8, 9, 10, 11, 12}));
+    EXPECT_EQ(first->values, (std::array<double, 6>{1000.5, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(second->values, (std::array<double, 6>{7, 8, 9, 10, 11, 12}));
     EXPECT_LE(job_.records.size(), 3u);
   }
 
@@ -224,7 +224,7 @@ TEST_F(HostilePageTest, SmallTagsJoinedByRemovalsAllGo) {
   ExpectKnownRows();
   const QuoteRecord* row = RecordOn(6);
   ASSERT_NE(row, nullptr);
-  EXPECT_EQ(row->values, (std::array<float, 6>{1234, 56, 7, 0, 0, 0}));
+  EXPECT_EQ(row->values, (std::array<double, 6>{1234, 56, 7, 0, 0, 0}));
 }
 
 TEST_F(HostilePageTest, AttributeListsTheLexerReadsTwice) {
@@ -280,7 +280,7 @@ TEST_F(HostilePageTest, RowOfTenThousandCellsKeepsSixValues) {
   ExpectKnownRows();
   const QuoteRecord* row = RecordOn(6);
   ASSERT_NE(row, nullptr);
-  EXPECT_EQ(row->values, (std::array<float, 6>{1, 2, 3, 4, 5, 6}));
+  EXPECT_EQ(row->values, (std::array<double, 6>{1, 2, 3, 4, 5, 6}));
   EXPECT_EQ(job_.records.size(), 3u);
 }
 

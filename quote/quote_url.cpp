@@ -19,7 +19,26 @@ std::string Number(int value) {
   return std::to_string(value);
 }
 
+bool IsUnreserved(unsigned char byte) {
+  return (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+         (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' || byte == '~';
+}
+
 }  // namespace
+
+void AppendQueryValue(std::string& url, std::string_view value) {
+  constexpr char kHex[] = "0123456789ABCDEF";
+  for (const char c : value) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (IsUnreserved(byte)) {
+      url += c;
+    } else {
+      url += '%';
+      url += kHex[byte >> 4];
+      url += kHex[byte & 0x0F];
+    }
+  }
+}
 
 std::string ServiceBase(std::string_view host) {
   std::string base;
@@ -39,14 +58,14 @@ std::string BuildQuoteUrl(const DownloadJob& job, SerialDate first, SerialDate l
   const DateParts end = PartsOf(last);
   // Appended piece by piece into one string: an address per window, and the pieces are short.
   std::string url = ServiceBase(job.host);
-  url.reserve(url.size() + 96 + 2 * job.code.size());
+  url.reserve(url.size() + 96 + 6 * job.code.size());
   const auto field = [&url](std::string_view key, int value) {
     url += key;
     url += Number(value);
   };
   if (job.margin) {
     url += "/bt?s=";
-    url += job.code;
+    AppendQueryValue(url, job.code);
     field("&a=", start.month);
     field("&b=", start.day);
     field("&c=", start.year);
@@ -63,9 +82,9 @@ std::string BuildQuoteUrl(const DownloadJob& job, SerialDate first, SerialDate l
     url += "&g=";
     url += static_cast<char>(job.period);
     url += "&s=";
-    url += job.code;
+    AppendQueryValue(url, job.code);
     url += "&y=0&z=";
-    url += job.code;
+    AppendQueryValue(url, job.code);
   }
   return url;
 }

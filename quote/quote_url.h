@@ -17,7 +17,11 @@ std::string ServiceBase(std::string_view host);
 // The address of the table page for the window from `first` to `last`: the price table
 // ("/t", with the job's period and code) or, with `margin`, the margin table ("/bt").
 // Each date is sent as year, month and day, all -1 when the date is not valid. The code is
-// inserted as it is.
+// percent-encoded (AppendQueryValue), so that no code can end a value or add a key.
 std::string BuildQuoteUrl(const DownloadJob& job, SerialDate first, SerialDate last);
+
+// Appends `value` with every byte other than a letter, a digit, '-', '.', '_' and '~'
+// written as '%' and two uppercase hexadecimal digits.
+void AppendQueryValue(std::string& url, std::string_view value);
 
 }  // namespace pelmo

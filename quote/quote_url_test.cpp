@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cstdio>
+
 namespace pelmo {
 namespace {
 
@@ -24,14 +27,41 @@ TEST(QuoteUrlTest, PriceAndMarginTemplates) {
             "http://127.0.0.1:8730/bt?s=1234.t&a=1&b=5&c=2007&d=3&e=31&f=2007");
 }
 
-TEST(QuoteUrlTest, PeriodLetterAndCodeAsGiven) {
+// A code is one query value: whatever bytes it holds, it can neither end its value nor
+// add a key.
+TEST(QuoteUrlTest, PeriodLetterAndEscapedCode) {
   DownloadJob job = Job("h", false);
   job.period = Period::Monthly;
   job.code = "a&b c";
   EXPECT_EQ(BuildQuoteUrl(job, kStart, kEnd),
-            "http://h/t?c=2007&a=1&b=5&f=2007&d=3&e=31&g=m&s=a&b c&y=0&z=a&b c");
+            "http://h/t?c=2007&a=1&b=5&f=2007&d=3&e=31&g=m&s=a%26b%20c&y=0&z=a%26b%20c");
   job.margin = true;
-  EXPECT_EQ(BuildQuoteUrl(job, kStart, kEnd), "http://h/bt?s=a&b c&a=1&b=5&c=2007&d=3&e=31&f=2007");
+  job.code = "72#3.t";
+  EXPECT_EQ(BuildQuoteUrl(job, kStart, kEnd),
+            "http://h/bt?s=72%233.t&a=1&b=5&c=2007&d=3&e=31&f=2007");
+}
+
+TEST(QuoteUrlTest, QueryValueEscapesAllButUnreservedBytes) {
+  std::string all;
+  for (int byte = 0; byte < 256; ++byte) {
+    all += static_cast<char>(byte);
+  }
+  std::string url;
+  AppendQueryValue(url, all);
+  std::string expected;
+  for (int byte = 0; byte < 256; ++byte) {
+    if (std::isalnum(byte) || byte == '-' || byte == '.' || byte == '_' || byte == '~') {
+      expected += static_cast<char>(byte);
+    } else {
+      char escaped[4];
+      std::snprintf(escaped, sizeof escaped, "%%%02X", byte);
+      expected += escaped;
+    }
+  }
+  EXPECT_EQ(url, expected);
+  url = "s=";
+  AppendQueryValue(url, "");
+  EXPECT_EQ(url, "s=");
 }
 
 TEST(QuoteUrlTest, DatesThatAreNotValidGoAsMinusOne) {

@@ -200,9 +200,14 @@ void AddCell(std::vector<std::string>& cells, const HtmlNode& node, bool headerP
 void AddDataRow(DownloadJob& job, const std::vector<std::string>& cells) {
   QuoteRecord record;
   record.date = RowDate(cells[0]);
+  // A row without a date cannot be merged by date: stored, it would come back as a new
+  // row on every run.
+  if (!record.date.IsValid()) {
+    return;
+  }
   const std::size_t count = std::min(cells.size() - 1, kMaxValues);
   for (std::size_t k = 0; k < count; ++k) {
-    record.values[k] = NarrowToFloat(DecimalValue(cells[k + 1]));
+    record.values[k] = DecimalValue(cells[k + 1]);
   }
   job.columnCount = std::max(job.columnCount, static_cast<int>(count));
   job.records.ReplaceByDate(record);
@@ -223,7 +228,7 @@ void AddSplitEvent(DownloadJob& job, const std::vector<std::string>& cells) {
   event.sharesBefore = NarrowToFloat(DecimalValue(Slice(note, before, arrow - before)));
   event.sharesAfter =
       NarrowToFloat(DecimalValue(Slice(note, after, static_cast<long long>(note.size()))));
-  job.splitEvents.push_back(event);
+  job.splitEvents.Add(event);
 }
 
 void EchoNoteRow(std::FILE* stream, const std::vector<std::string>& cells) {

@@ -23,11 +23,13 @@ namespace pelmo {
 // Visits `node` and its subtree, `depth` being the node's depth below the table (0 for the
 // table node), and adds what the completed rows hold to the job:
 // - data rows replace the first record of the same date in `records` (QuoteSeries::
-//   ReplaceByDate); cells after the seventh are dropped; `columnCount` becomes the larger
-//   of its value and the row's value count, so it never drops within a run;
+//   ReplaceByDate); cells after the seventh are dropped; values are held as the decimal
+//   text's double; `columnCount` becomes the larger of its value and the row's value
+//   count, so it never drops within a run. A data row whose date does not parse adds
+//   nothing;
 // - note rows are written to `errorStream` as their cells joined by "," and CR LF, in one
 //   write; control bytes other than TAB are written as spaces; a null stream writes nothing;
-// - split notes are appended to `splitEvents`.
+// - split notes are added to `splitEvents`, which keeps one of identical notes.
 // `cells` holds the texts of the row being read and `headerPending` says that the page's
 // first row has not ended yet; both carry over between calls for the same page. The walk
 // uses no recursion, so a deep tree cannot exhaust the stack. A null node does nothing.

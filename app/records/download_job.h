@@ -8,6 +8,7 @@
 
 #include "app/dates/serial_date.h"
 #include "app/records/quote_record.h"
+#include "app/records/split_event_list.h"
 
 namespace pelmo {
 
@@ -23,7 +24,7 @@ struct DownloadJob {
   std::string host = "127.0.0.1:8730";  // quote service: [scheme://]host[:port][/prefix]
   int columnCount = 0;                  // value columns of the table
   QuoteSeries records;
-  std::vector<SplitEvent> splitEvents;
+  SplitEventList splitEvents;
   std::FILE* errorStream = nullptr;  // note rows are echoed here; null writes nothing
 };
 

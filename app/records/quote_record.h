@@ -10,15 +10,23 @@
 
 namespace pelmo {
 
+// Where a record was read: the split rescaling of -a treats the rows of the existing file
+// apart, as an earlier run may have rescaled them already.
+enum class RecordSource : std::uint8_t { Page, ExistingFile };
+
 // One row of a price or margin table: a date and six values in page column order
 // (prices: open, high, low, close, volume, the service's adjusted close). Values that
-// no cell filled are 0; the job's columnCount says how many are meaningful.
+// no cell filled are 0; the job's columnCount says how many are meaningful. Values are
+// doubles so that the decimal text of a cell or a stored line, volumes of hundreds of
+// millions included, is written back as it was read.
 struct QuoteRecord {
   SerialDate date;
-  std::array<float, 6> values{};
+  std::array<double, 6> values{};
+  RecordSource source = RecordSource::Page;
 };
 
-// A stock split noted in a price table.
+// A stock split noted in a price table. The share counts are 32-bit floats: the rescaling
+// arithmetic of -a is defined on them.
 struct SplitEvent {
   SerialDate date;
   float sharesBefore = 0.0f;
