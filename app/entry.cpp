@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/download_driver.h"
 #include "app/existing_file.h"
+#include "app/terminal_run.h"
 #include "app/usage_text.h"
 #include "net/http_global_init.h"
 
@@ -39,7 +40,7 @@ EntryContext DefaultEntryContext() {
   EntryContext context;
   context.now = Now();
   context.versionText = VersionText("/proc/self/exe");
-  context.download = [](DownloadJob& job) { return RunDownload(job); };
+  context.download = [](DownloadJob& job) { return RunDownloadForPerson(job); };
   return context;
 }
 
