@@ -18,6 +18,9 @@ int RunJob(std::span<const std::string_view> args, const EntryContext& context) 
   const CommandLineOutcome outcome = ParseCommandLine(args, job);
   switch (outcome.action) {
     case CommandLineAction::Usage:
+      if (!outcome.message.empty() && context.errorStream != nullptr) {
+        PrintLine(context.errorStream, outcome.message);
+      }
       PrintUsage(context.console, context.versionText);
       return outcome.exitCode;
     case CommandLineAction::StartDateError:
