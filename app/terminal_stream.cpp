@@ -41,12 +41,18 @@ std::string ShownLine(std::string_view line, const TerminalCharset* charset) {
 ssize_t WriteToDisplay(void* cookie, const char* data, std::size_t size) {
   auto& state = *static_cast<StreamState*>(cookie);
   state.pending.append(data, size);
+  // The complete lines of one write are shown together: the status line is erased and
+  // drawn again once for them.
+  std::string shown;
   std::size_t start = 0;
   for (std::size_t end = state.pending.find('\n'); end != std::string::npos;
        end = state.pending.find('\n', start)) {
-    const std::string_view line(state.pending.data() + start, end + 1 - start);
-    state.display->WriteAbove(ShownLine(line, state.charset));
+    shown +=
+        ShownLine(std::string_view(state.pending).substr(start, end + 1 - start), state.charset);
     start = end + 1;
+  }
+  if (!shown.empty()) {
+    state.display->WriteAbove(shown);
   }
   state.pending.erase(0, start);
   return static_cast<ssize_t>(size);

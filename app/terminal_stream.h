@@ -15,7 +15,7 @@ struct FileCloser {
 };
 using TerminalStream = std::unique_ptr<std::FILE, FileCloser>;
 
-// A stream whose complete lines are handed to `display`, each in one piece. With `charset`,
+// A stream whose complete lines are handed to `display`, never a part of one. With `charset`,
 // the lines are Shift_JIS note rows: a line that `charset` converts is shown converted, with
 // its CR LF as a plain line feed and control bytes as spaces; any other line, and every line
 // without `charset`, is shown byte for byte. A last line without a line end is shown when the
