@@ -59,10 +59,10 @@ StatusLineSignals::StatusLineSignals() {
       continue;
     }
     previous[i] = current;
-    struct sigaction ours {};
+    // The earlier handler keeps its mask and whether interrupted calls restart.
+    struct sigaction ours = current;
     ours.sa_sigaction = OnSignal;
-    ours.sa_flags = SA_SIGINFO | SA_RESTART;
-    sigemptyset(&ours.sa_mask);
+    ours.sa_flags = SA_SIGINFO | (current.sa_flags & SA_RESTART);
     installed[i] = ::sigaction(kSignals[i], &ours, nullptr) == 0;
   }
 }
