@@ -5,11 +5,13 @@
 #include <cctype>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace pelmo {
 namespace {
 
 constexpr std::string_view kHostOption = "--host";
+constexpr std::string_view kHelpOption = "--help";
 
 // What the arguments seen so far ask for.
 struct ParseState {
@@ -24,7 +26,11 @@ struct ParseState {
 };
 
 CommandLineOutcome Usage(int exitCode) {
-  return {CommandLineAction::Usage, exitCode};
+  return {CommandLineAction::Usage, exitCode, {}};
+}
+
+CommandLineOutcome RefusedHost(std::string message) {
+  return {CommandLineAction::Usage, 1, std::move(message)};
 }
 
 // The option letters and the flag each one sets.
@@ -84,12 +90,12 @@ std::optional<CommandLineOutcome> ApplyPlainArgument(std::string_view argument, 
                                                      DownloadJob& job) {
   if (state.startPending) {
     if (!ReadDate(argument, job.start)) {
-      return CommandLineOutcome{CommandLineAction::StartDateError, 1};
+      return CommandLineOutcome{CommandLineAction::StartDateError, 1, {}};
     }
     state.startPending = false;
   } else if (state.endPending) {
     if (!ReadDate(argument, job.end)) {
-      return CommandLineOutcome{CommandLineAction::EndDateError, 1};
+      return CommandLineOutcome{CommandLineAction::EndDateError, 1, {}};
     }
     state.endPending = false;
   } else if (state.periodPending) {
@@ -122,7 +128,7 @@ CommandLineOutcome Finish(const ParseState& state, DownloadJob& job) {
     job.adjust = false;
     job.period = Period::Weekly;
   }
-  return {CommandLineAction::Run, 0};
+  return {CommandLineAction::Run, 0, {}};
 }
 
 bool IsPort(std::string_view text) {
@@ -161,10 +167,14 @@ std::string DefaultOutputPath(std::string_view code) {
 }
 
 bool IsHostAddress(std::string_view host) {
+  return HostAddressProblem(host).empty();
+}
+
+std::string HostAddressProblem(std::string_view host) {
   if (const auto scheme = host.find("://"); scheme != std::string_view::npos) {
     const std::string_view name = host.substr(0, scheme);
     if (name != "http" && name != "https") {
-      return false;
+      return "only http and https";
     }
     host.remove_prefix(scheme + 3);
   }
@@ -174,29 +184,31 @@ bool IsHostAddress(std::string_view host) {
   const auto colon = host.rfind(':');
   if (colon != std::string_view::npos && (close == std::string_view::npos || colon > close)) {
     if (!IsPort(host.substr(colon + 1))) {
-      return false;
+      return "the port must be a number from 1 to 65535";
     }
     host = host.substr(0, colon);
   }
-  return !host.empty();
+  return host.empty() ? "no host name" : "";
 }
 
 CommandLineOutcome ParseCommandLine(std::span<const std::string_view> args, DownloadJob& job) {
   ParseState state;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view argument = args[i];
-    if (argument == kHostOption || argument.starts_with("--host=")) {
+    if (argument == kHelpOption) {
+      state.help = true;
+    } else if (argument == kHostOption || argument.starts_with("--host=")) {
       std::string_view value;
       if (argument == kHostOption) {
         if (i + 1 == args.size()) {
-          return Usage(1);
+          return RefusedHost("pelmo: --host needs a value");
         }
         value = args[++i];
       } else {
         value = argument.substr(kHostOption.size() + 1);
       }
-      if (!IsHostAddress(value)) {
-        return Usage(1);
+      if (const std::string problem = HostAddressProblem(value); !problem.empty()) {
+        return RefusedHost("pelmo: bad --host value '" + std::string(value) + "': " + problem);
       }
       job.host = value;
     } else if (argument.starts_with('-')) {

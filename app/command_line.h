@@ -31,10 +31,16 @@ enum class CommandLineAction {
 struct CommandLineOutcome {
   CommandLineAction action = CommandLineAction::Run;
   int exitCode = 0;
+  // For the standard error, before the usage text: why an argument was refused, when the
+  // usage text alone would not say it. Empty otherwise.
+  std::string message;
 };
 
 // Reads `args` (without the program name) into `job`. A bad date leaves the job's date
 // untouched; an unknown option letter stops at once with the usage text and exit code 1.
+// "--help" asks for the usage text as -h does. A refused --host value stops with the usage
+// text, exit code 1 and a message such as
+// "pelmo: bad --host value 'ftp://x': only http and https".
 CommandLineOutcome ParseCommandLine(std::span<const std::string_view> args, DownloadJob& job);
 
 // The code as sent to the quote service: four characters without a '.' gain ".t".
@@ -44,5 +50,7 @@ std::string DefaultOutputPath(std::string_view code);
 // Whether `host` is [http://|https://]host[:port][/prefix] with a non-empty host and a
 // port from 1 to 65535.
 bool IsHostAddress(std::string_view host);
+// Why `host` is not such an address ("only http and https"); empty when it is.
+std::string HostAddressProblem(std::string_view host);
 
 }  // namespace pelmo

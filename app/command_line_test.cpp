@@ -67,6 +67,10 @@ TEST(CommandLineOutcomes, UsageAndExitCodes) {
       {{"--host", "example:65536", "1234"}, CommandLineAction::Usage, 1},
       {{"--host", "http://:80", "1234"}, CommandLineAction::Usage, 1},
       {{"--hosts", "example", "1234"}, CommandLineAction::Usage, 1},
+      {{"--help"}, CommandLineAction::Usage, 0},
+      {{"1234", "--help", "-t"}, CommandLineAction::Usage, 0},
+      {{"--help", "-x"}, CommandLineAction::Usage, 1},
+      {{"--helpme", "1234"}, CommandLineAction::Usage, 1},
   };
   for (const auto& c : cases) {
     std::string shown;
@@ -76,6 +80,31 @@ TEST(CommandLineOutcomes, UsageAndExitCodes) {
     const Parsed parsed = ParseArgs(c.args);
     EXPECT_EQ(parsed.outcome.action, c.action) << shown;
     EXPECT_EQ(parsed.outcome.exitCode, c.exitCode) << shown;
+  }
+}
+
+TEST(CommandLineOutcomes, RefusedHostSaysWhy) {
+  const struct {
+    std::vector<std::string_view> args;
+    const char* message;
+  } cases[] = {
+      {{"--host", "ftp://x", "1234"}, "pelmo: bad --host value 'ftp://x': only http and https"},
+      {{"--host=HTTP://x", "1234"}, "pelmo: bad --host value 'HTTP://x': only http and https"},
+      {{"--host", "x:0", "1234"},
+       "pelmo: bad --host value 'x:0': the port must be a number from 1 to 65535"},
+      {{"--host", "x:80a/q", "1234"},
+       "pelmo: bad --host value 'x:80a/q': the port must be a number from 1 to 65535"},
+      {{"--host", "https:///q", "1234"}, "pelmo: bad --host value 'https:///q': no host name"},
+      {{"--host=", "1234"}, "pelmo: bad --host value '': no host name"},
+      {{"1234", "--host"}, "pelmo: --host needs a value"},
+      // Other refusals are said by the usage text alone.
+      {{"-x", "--host", "ftp://x"}, ""},
+      {{"--host", "x"}, ""},
+      {{"--host", "[::1]:8730", "1234"}, ""},
+  };
+  for (const auto& c : cases) {
+    const Parsed parsed = ParseArgs(c.args);
+    EXPECT_EQ(parsed.outcome.message, c.message) << c.args[0] << ' ' << c.args[1];
   }
 }
 

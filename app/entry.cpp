@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/download_driver.h"
 #include "app/existing_file.h"
+#include "app/terminal_run.h"
 #include "app/usage_text.h"
 #include "net/http_global_init.h"
 
@@ -17,6 +18,9 @@ int RunJob(std::span<const std::string_view> args, const EntryContext& context) 
   const CommandLineOutcome outcome = ParseCommandLine(args, job);
   switch (outcome.action) {
     case CommandLineAction::Usage:
+      if (!outcome.message.empty() && context.errorStream != nullptr) {
+        PrintLine(context.errorStream, outcome.message);
+      }
       PrintUsage(context.console, context.versionText);
       return outcome.exitCode;
     case CommandLineAction::StartDateError:
@@ -39,7 +43,7 @@ EntryContext DefaultEntryContext() {
   EntryContext context;
   context.now = Now();
   context.versionText = VersionText("/proc/self/exe");
-  context.download = [](DownloadJob& job) { return RunDownload(job); };
+  context.download = [](DownloadJob& job) { return RunDownloadForPerson(job); };
   return context;
 }
 

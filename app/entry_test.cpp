@@ -79,6 +79,16 @@ TEST_F(EntryTest, UsageTextAndExitCodes) {
   EXPECT_EQ(errors_.Text(), "");
 }
 
+TEST_F(EntryTest, HelpAndRefusedHost) {
+  EXPECT_EQ(Run({"--help"}), 0);
+  EXPECT_EQ(errors_.Text(), "");
+  EXPECT_EQ(Run({"--host", "ftp://x", "1234"}), 1);
+  EXPECT_EQ(console_.Text(),
+            UsageText("9.9.9.9 (01 Jan 2001)") + UsageText("9.9.9.9 (01 Jan 2001)"));
+  EXPECT_EQ(errors_.Text(), "pelmo: bad --host value 'ftp://x': only http and https\n");
+  EXPECT_FALSE(seen_);
+}
+
 TEST_F(EntryTest, DateErrors) {
   EXPECT_EQ(Run({"-s", "2002/13/01", "1234"}), 1);
   EXPECT_EQ(console_.Text(), "error!! start date\n");

@@ -7,8 +7,6 @@
 #include "quote/table_rows.h"
 
 namespace pelmo {
-namespace {
-
 // The root always has `head` followed by `body`, and the prepared text starts with the
 // table, so first child, next sibling, first child leads to it.
 const HtmlNode* FindTable(const HtmlNode& root) {
@@ -21,8 +19,6 @@ const HtmlNode* FindTable(const HtmlNode& root) {
   }
   return node;
 }
-
-}  // namespace
 
 PageOutcome FetchQuotePage(DownloadJob& job, SerialDate first, SerialDate last, PageSource& source,
                            const TreeParser& parseTree) {

@@ -37,6 +37,9 @@ class PageSource {
 using TreeParser = std::function<void(std::string_view text,
                                       const std::function<void(const HtmlNode& root)>& visit)>;
 
+// The table of a prepared page's tree: the first child of `body`; null when there is none.
+const HtmlNode* FindTable(const HtmlNode& root);
+
 // What FetchQuotePage did with a window.
 struct [[nodiscard]] PageOutcome {
   bool fetched = true;  // false: the page could not be had and added nothing

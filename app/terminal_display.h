@@ -1,0 +1,52 @@
+// What a person sees on the terminal during a run: the lines pelmo writes to standard
+// error, and below them one status line that is rewritten in place.
+//
+// The status line is drawn as a carriage return, the text cut to the terminal's width and
+// "erase to the end of the line", so that a shorter text leaves nothing of a longer one. A
+// line written while it is shown first erases it and then draws it again below the line,
+// so that lines are never mixed with it.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace pelmo {
+
+class TerminalDisplay {
+ public:
+  using Clock = std::chrono::steady_clock;
+  // A new status text is drawn at most this often; a terminal cannot be read faster.
+  static constexpr std::chrono::milliseconds kRedrawInterval{250};
+
+  // Writes to `fd`, a terminal. `now` is the clock for the redraw interval.
+  explicit TerminalDisplay(int fd, std::function<Clock::time_point()> now = Clock::now);
+  // Erases the status line.
+  ~TerminalDisplay();
+  TerminalDisplay(const TerminalDisplay&) = delete;
+  TerminalDisplay& operator=(const TerminalDisplay&) = delete;
+
+  // Sets the status text. It is drawn at once when no status line is shown or the last
+  // drawing is kRedrawInterval old; otherwise it waits for the next drawing.
+  void SetStatus(std::string_view text);
+
+  // Erases the status line; a later SetStatus draws it again.
+  void ClearStatus();
+
+  // Writes `bytes` (whole lines, their line ends included) above the status line.
+  void WriteAbove(std::string_view bytes);
+
+ private:
+  void Draw();
+  void Erase();
+  std::string Fitted() const;
+
+  int fd_;
+  std::function<Clock::time_point()> now_;
+  std::string status_;
+  bool shown_ = false;
+  Clock::time_point lastDrawn_;
+};
+
+}  // namespace pelmo

@@ -1,0 +1,144 @@
+#include "app/terminal_run.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include "app/download_driver.h"
+#include "app/output_file.h"
+#include "app/terminal_display.h"
+#include "app/terminal_report.h"
+#include "app/terminal_signal.h"
+#include "app/terminal_stream.h"
+#include "quote/http_page_source.h"
+#include "quote/page_tree.h"
+#include "quote/table_rows.h"
+
+namespace pelmo {
+namespace {
+
+// Shows the window of each request on the status line and counts the failed ones.
+class ProgressPageSource : public PageSource {
+ public:
+  ProgressPageSource(PageSource& pages, TerminalDisplay& display, const DownloadJob& job,
+                     const DownloadJob& downloaded)
+      : pages_(pages),
+        display_(display),
+        code_(job.code),
+        windows_(BuildWindows(job.start, job.end, job.period)),
+        downloaded_(downloaded) {}
+
+  PageResult Get(const std::string& url) override {
+    const bool progress = windows_.size() >= kWindowsForProgress && next_ < windows_.size();
+    if (progress) {
+      display_.SetStatus(StatusText(code_, windows_[next_], next_ + 1, windows_.size(),
+                                    downloaded_.records.size()));
+    }
+    PageResult page = pages_.Get(url);
+    if (!page.failure.empty() || !page.text) {
+      ++failed_;
+    }
+    // After the last request the driver writes the file; the line has nothing more to say.
+    if (++next_ >= windows_.size()) {
+      display_.ClearStatus();
+    }
+    return page;
+  }
+
+  std::size_t failed() const { return failed_; }
+  std::size_t windowCount() const { return windows_.size(); }
+
+ private:
+  PageSource& pages_;
+  TerminalDisplay& display_;
+  std::string code_;
+  std::vector<DateWindow> windows_;
+  const DownloadJob& downloaded_;
+  std::size_t next_ = 0;
+  std::size_t failed_ = 0;
+};
+
+// The rows of every page are read a second time into `downloaded`, which so holds one
+// record for each date that the service gave; no note is echoed from it.
+TreeParser CountingParser(const TreeParser& parseTree, DownloadJob& downloaded) {
+  return [&parseTree, &downloaded](std::string_view text, const auto& visit) {
+    parseTree(text, [&visit, &downloaded](const HtmlNode& root) {
+      visit(root);
+      ReadTable(downloaded, FindTable(root));
+    });
+  };
+}
+
+std::optional<off_t> FileSize(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) {
+    return std::nullopt;
+  }
+  return status.st_size;
+}
+
+// The earlier file is the backup when a file of its size stands at the backup path.
+RunSummary Summarize(const DownloadJob& job, std::optional<off_t> earlierSize, int exitCode) {
+  RunSummary summary;
+  summary.code = job.code;
+  summary.outputPath = job.outputPath;
+  summary.written = exitCode == 0 || exitCode == kExitServiceUnavailable;
+  summary.hadEarlierFile = earlierSize.has_value();
+  const std::string backup = BackupPath(job.outputPath);
+  if (earlierSize && FileSize(backup) == earlierSize) {
+    summary.backupPath = backup;
+  }
+  summary.rowsInFile = job.records.size();
+  for (const QuoteRecord& record : job.records.Records()) {
+    if (record.date.IsValid()) {
+      summary.lastDate = record.date;
+      if (!summary.firstDate) {
+        summary.firstDate = record.date;
+      }
+    }
+  }
+  return summary;
+}
+
+}  // namespace
+
+int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser& parseTree, int fd,
+                          const TerminalCharset& charset) {
+  const std::optional<off_t> earlierSize = FileSize(job.outputPath);
+  const StatusLineSignals signals;
+  TerminalDisplay display(fd);
+  TerminalStream notes = OpenTerminalStream(display, &charset);
+  TerminalStream messages = OpenTerminalStream(display, nullptr);
+  if (!notes || !messages) {
+    return RunDownload(job, pages, parseTree, job.errorStream);
+  }
+  DownloadJob downloaded;
+  ProgressPageSource progress(pages, display, job, downloaded);
+  std::FILE* const errorStream = std::exchange(job.errorStream, notes.get());
+  const int exitCode =
+      RunDownload(job, progress, CountingParser(parseTree, downloaded), messages.get());
+  job.errorStream = errorStream;
+  notes.reset();
+  messages.reset();
+  display.ClearStatus();
+  RunSummary summary = Summarize(job, earlierSize, exitCode);
+  summary.rowsDownloaded = downloaded.records.size();
+  summary.windowsFailed = progress.failed();
+  summary.windowCount = progress.windowCount();
+  display.WriteAbove(SummaryLine(summary) + "\n");
+  return exitCode;
+}
+
+int RunDownloadForPerson(DownloadJob& job) {
+  if (job.errorStream != stderr || ::isatty(STDERR_FILENO) != 1) {
+    return RunDownload(job);
+  }
+  HttpPageSource pages;
+  const TerminalCharset charset = TerminalCharset::FromEnvironment();
+  return RunDownloadOnTerminal(job, pages, ParseQuotePageTree, STDERR_FILENO, charset);
+}
+
+}  // namespace pelmo

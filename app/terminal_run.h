@@ -1,0 +1,25 @@
+// A run for a person at the terminal. When standard error is a terminal, the download shows
+// a status line while it fetches, note rows in the terminal's character set, and one closing
+// line on what was downloaded and written. When it is not, the run is RunDownload's, byte for
+// byte.
+#pragma once
+
+#include "app/records/download_job.h"
+#include "app/terminal_charset.h"
+#include "quote/quote_page.h"
+
+namespace pelmo {
+
+// Runs shorter than this many windows end before a status line would be of use.
+inline constexpr std::size_t kWindowsForProgress = 4;
+
+// RunDownload over HTTP; on a terminal as described above. Returns RunDownload's exit code.
+int RunDownloadForPerson(DownloadJob& job);
+
+// The terminal form of RunDownload: everything for standard error, the job's note rows
+// included, is written to `fd` through a status line display, with notes converted by
+// `charset`; the closing line follows. SIGINT and SIGTERM erase the status line first.
+int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser& parseTree, int fd,
+                          const TerminalCharset& charset);
+
+}  // namespace pelmo

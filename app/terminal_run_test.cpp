@@ -1,0 +1,116 @@
+#include "app/terminal_run.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/existing_file.h"
+#include "app/terminal_pipe_for_test.h"
+#include "app/test_support_for_test.h"
+#include "quote/hostile_pages_test_util.h"
+#include "quote/page_tree.h"
+
+namespace pelmo {
+namespace {
+
+const std::string kSplit = "\x95\xAA\x8A\x84: 1\x8A\x94 -> 1.5\x8A\x94";
+const std::string kErase = "\r\033[K";
+
+// Page n (from 1) holds one data row dated 2007/01/<n>; `notePage` also holds a split note
+// and `failingPage` cannot be had.
+class NumberedPages : public PageSource {
+ public:
+  NumberedPages(int notePage, int failingPage) : notePage_(notePage), failingPage_(failingPage) {}
+
+  PageResult Get(const std::string&) override {
+    ++served_;
+    if (served_ == failingPage_) {
+      return {std::nullopt, "HTTP status 503"};
+    }
+    std::string rows = "<tr><th>date</th></tr><tr><td>" + hostile::DateText(served_) +
+                       "</td><td>1</td><td>2</td><td>3</td><td>4</td><td>5</td><td>6</td></tr>";
+    if (served_ == notePage_) {
+      rows += "<tr><td>" + hostile::DateText(26) + "</td><td>" + kSplit + "</td></tr>";
+    }
+    return {hostile::WrapAsServicePage("<table>" + rows + "</table>"), ""};
+  }
+
+ private:
+  int notePage_;
+  int failingPage_;
+  int served_ = 0;
+};
+
+class TerminalRunTest : public ::testing::Test {
+ protected:
+  DownloadJob Job(int firstYear, int lastYear) {
+    DownloadJob job;
+    job.code = "1234.t";
+    job.start = *ToCalendar(FromCalendar(firstYear, 1, 1));
+    job.end = *ToCalendar(FromCalendar(lastYear, 12, 31));
+    job.outputPath = folder_.Path("1234.csv");
+    job.errorStream = stderr;
+    return job;
+  }
+
+  ScratchFolderForTest folder_;
+  TerminalPipeForTest pipe_;
+};
+
+TEST_F(TerminalRunTest, LongRunShowsProgressConvertedNotesAndSummary) {
+  WriteFileForTest(folder_.Path("1234.csv"), "2006/12/29,9,9,9,9,9,9\r\n");
+  DownloadJob job = Job(2006, 2006);  // eight daily windows
+  ASSERT_EQ(LoadExistingFile(job), 0);
+  NumberedPages pages(2, 3);
+  const TerminalCharset utf8("UTF-8");
+  EXPECT_EQ(RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), utf8), 69);
+  EXPECT_EQ(job.errorStream, stderr);
+  const std::string shown = pipe_.Take();
+  const std::string path = folder_.Path("1234.csv");
+  const std::string summary =
+      "pelmo: 1234.t: 7 rows downloaded (1 of 8 windows could not be fetched); " + path +
+      " holds 8 rows, 2006/12/29 to 2007/01/08; the earlier file is kept as " +
+      folder_.Path("1234.bak") + "\n";
+  // The first window is shown at once; later ones as often as the clock allows.
+  EXPECT_EQ(shown.rfind("\r1234.t 2006/11/11-2006/12/31 1/8 0 rows\033[K", 0), 0u) << shown;
+  EXPECT_NE(shown.find(kErase + "2007/01/26,分割: 1株 -> 1.5株\n\r1234.t "), std::string::npos)
+      << shown;
+  EXPECT_NE(shown.find(kErase + "pelmo: cannot fetch 2006/08/01-2006/09/20: HTTP status 503\n"),
+            std::string::npos)
+      << shown;
+  // The status line is erased for good before the summary, which ends the output.
+  ASSERT_GE(shown.size(), kErase.size() + summary.size());
+  EXPECT_EQ(shown.substr(shown.size() - summary.size() - kErase.size()), kErase + summary);
+  EXPECT_EQ(shown.find("\033[K", shown.size() - summary.size()), std::string::npos);
+}
+
+TEST_F(TerminalRunTest, ShortRunHasNoStatusLineAndRawNotesWithoutCharset) {
+  DownloadJob job = Job(2007, 2007);
+  job.start = *ToCalendar(FromCalendar(2007, 11, 20));  // one daily window
+  NumberedPages pages(1, 0);
+  const TerminalCharset none("ANSI_X3.4-1968");
+  EXPECT_EQ(RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), none), 0);
+  EXPECT_EQ(pipe_.Take(), "2007/01/26," + kSplit + "\r\n" + "pelmo: 1234.t: 1 row downloaded; " +
+                              folder_.Path("1234.csv") +
+                              " holds 1 row, 2007/01/01 to 2007/01/01; no backup: there was "
+                              "no earlier file\n");
+}
+
+TEST_F(TerminalRunTest, FailedWriteLeavesTheEarlierFileAndSaysSo) {
+  DownloadJob job = Job(2007, 2007);
+  job.start = *ToCalendar(FromCalendar(2007, 11, 20));
+  job.outputPath = folder_.Path("missing/1234.csv");
+  NumberedPages pages(0, 0);
+  const TerminalCharset utf8("UTF-8");
+  EXPECT_EQ(RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), utf8), 2);
+  const std::string shown = pipe_.Take();
+  EXPECT_EQ(shown.rfind("pelmo: cannot write ", 0), 0u) << shown;
+  EXPECT_NE(
+      shown.find("\npelmo: 1234.t: 1 row downloaded; " + job.outputPath + " was not written\n"),
+      std::string::npos)
+      << shown;
+}
+
+}  // namespace
+}  // namespace pelmo

@@ -1,0 +1,76 @@
+#include "app/terminal_signal.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "app/terminal_display.h"
+#include "app/terminal_pipe_for_test.h"
+
+namespace pelmo {
+namespace {
+
+std::atomic<int> earlierHandlerCalls{0};
+void EarlierHandler(int) {
+  ++earlierHandlerCalls;
+}
+
+// Puts `handler` in place for SIGINT and the earlier action back at the end.
+class SigintFor {
+ public:
+  explicit SigintFor(void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, &saved_);
+  }
+  ~SigintFor() { ::sigaction(SIGINT, &saved_, nullptr); }
+  SigintFor(const SigintFor&) = delete;
+  SigintFor& operator=(const SigintFor&) = delete;
+
+ private:
+  struct sigaction saved_ {};
+};
+
+void (*CurrentSigint())(int) {
+  struct sigaction current {};
+  ::sigaction(SIGINT, nullptr, &current);
+  return (current.sa_flags & SA_SIGINFO) != 0 ? nullptr : current.sa_handler;
+}
+
+TEST(StatusLineSignals, EraseThenRunTheEarlierHandler) {
+  const SigintFor earlier(EarlierHandler);
+  earlierHandlerCalls = 0;
+  TerminalPipeForTest pipe;
+  TerminalDisplay display(pipe.fd());
+  {
+    const StatusLineSignals signals;
+    display.SetStatus("status");
+    pipe.Take();
+    ::raise(SIGINT);
+    EXPECT_EQ(pipe.Take(), "\r\033[K");
+    EXPECT_EQ(earlierHandlerCalls, 1);
+    // Nothing shown: the earlier handler alone.
+    ::raise(SIGINT);
+    EXPECT_EQ(pipe.Take(), "");
+    EXPECT_EQ(earlierHandlerCalls, 2);
+  }
+  EXPECT_EQ(CurrentSigint(), &EarlierHandler);
+  display.ClearStatus();
+}
+
+TEST(StatusLineSignals, IgnoredSignalStaysIgnored) {
+  const SigintFor ignored(SIG_IGN);
+  TerminalPipeForTest pipe;
+  TerminalDisplay display(pipe.fd());
+  const StatusLineSignals signals;
+  EXPECT_EQ(CurrentSigint(), SIG_IGN);
+  display.SetStatus("status");
+  pipe.Take();
+  ::raise(SIGINT);
+  EXPECT_EQ(pipe.Take(), "");
+  display.ClearStatus();
+}
+
+}  // namespace
+}  // namespace pelmo
