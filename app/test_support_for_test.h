@@ -2,13 +2,11 @@
 // writes, and a FILE* whose output can be read back.
 #pragma once
 
-#include <stdio.h>
-#include <stdlib.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 
@@ -18,11 +16,16 @@ namespace pelmo {
 class ScratchFolderForTest {
  public:
   ScratchFolderForTest() {
-    std::string name = (std::filesystem::temp_directory_path() / "pelmo-test-XXXXXX").string();
-    if (::mkdtemp(name.data()) == nullptr) {
-      throw std::runtime_error("mkdtemp failed");
+    // A random name that no other folder has: create_directory says whether it was new.
+    std::random_device seed;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int tries = 0; tries < 100; ++tries) {
+      path_ = base / ("pelmo-test-" + std::to_string(seed()));
+      if (std::filesystem::create_directory(path_)) {
+        return;
+      }
     }
-    path_ = name;
+    throw std::runtime_error("cannot make a scratch folder");
   }
   ScratchFolderForTest(const ScratchFolderForTest&) = delete;
   ScratchFolderForTest& operator=(const ScratchFolderForTest&) = delete;
@@ -48,26 +51,31 @@ inline void WriteFileForTest(const std::string& path, const std::string& bytes) 
   out << bytes;
 }
 
-// A stream in memory; Text() gives what was written so far.
+// A stream in a temporary file; Text() gives what was written so far.
 class CapturedStreamForTest {
  public:
-  CapturedStreamForTest() : stream_(::open_memstream(&buffer_, &size_)) {}
+  CapturedStreamForTest() : stream_(std::tmpfile()) {
+    if (stream_ == nullptr) {
+      throw std::runtime_error("tmpfile failed");
+    }
+  }
   CapturedStreamForTest(const CapturedStreamForTest&) = delete;
   CapturedStreamForTest& operator=(const CapturedStreamForTest&) = delete;
-  ~CapturedStreamForTest() {
-    std::fclose(stream_);
-    std::free(buffer_);
-  }
+  ~CapturedStreamForTest() { std::fclose(stream_); }
 
   std::FILE* get() const { return stream_; }
   std::string Text() {
     std::fflush(stream_);
-    return std::string(buffer_, size_);
+    const long end = std::ftell(stream_);
+    std::string text(static_cast<std::size_t>(end < 0 ? 0 : end), '\0');
+    std::rewind(stream_);
+    text.resize(std::fread(text.data(), 1, text.size(), stream_));
+    // Later writes go on at the end.
+    std::fseek(stream_, 0, SEEK_END);
+    return text;
   }
 
  private:
-  char* buffer_ = nullptr;
-  std::size_t size_ = 0;
   std::FILE* stream_;
 };
 
