@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "net/curl_session.h"
 #include "net/euc_jp.h"
 #include "net/file_address.h"
+#include "net/http_session.h"
 
 namespace pelmo {
 
@@ -54,7 +54,7 @@ std::string* HttpFetcher::FetchFile(std::string_view address) {
 }
 
 std::string* HttpFetcher::FetchHttp(const std::string& address) {
-  CurlSession session(options_);
+  HttpSession session(options_);
   if (!session.IsOpen()) {
     return Fail(FetchOutcome::SessionFailed, "cannot start an HTTP session");
   }
