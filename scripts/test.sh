@@ -33,7 +33,7 @@ windows_stage() {
   "$wineserver" -p
   trap '"$wineserver" -k || true' EXIT
   build_and_test "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-    -DCMAKE_BUILD_TYPE=Release -DPELMO_WERROR=ON
+    -DCMAKE_BUILD_TYPE=Release -DPELMO_WERROR=ON -DPELMO_LINUX_BUILD_DIR="$PWD/build/release"
   "$wineserver" -k || true
   trap - EXIT
   echo "windows stage: $((SECONDS - started)) s"
