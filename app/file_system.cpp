@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <stdio.h>
-#include <stdlib.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -88,9 +87,8 @@ int FileSystem::CreateUnnamed(const std::string& folder, mode_t mode, int& fd) c
 #endif
 }
 
-int FileSystem::CreateNamed(const std::string& folder, std::string& path, int& fd) const {
-  path = folder + ".pelmo-XXXXXX";
-  fd = ::mkostemp(path.data(), O_CLOEXEC);
+int FileSystem::CreateNamed(const std::string& path, mode_t mode, int& fd) const {
+  fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   return fd >= 0 ? 0 : errno;
 }
 

@@ -52,9 +52,8 @@ class FileSystem {
   // A new file without a name in `folder`, open for writing, in `fd`. Fails with
   // EOPNOTSUPP where the file system (or the system) has no unnamed files.
   virtual int CreateUnnamed(const std::string& folder, mode_t mode, int& fd) const;
-  // A new, empty file of a name no other file has, in `folder` (empty: the current
-  // folder), open for writing; its path goes into `path`.
-  virtual int CreateNamed(const std::string& folder, std::string& path, int& fd) const;
+  // A new, empty file at `path`, open for writing; fails with EEXIST when `path` exists.
+  virtual int CreateNamed(const std::string& path, mode_t mode, int& fd) const;
 };
 
 // True when `error` says that the file system cannot give a file a second name at all

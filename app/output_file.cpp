@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <optional>
+#include <random>
 #include <utility>
 
 #include "app/signal_cleanup.h"
@@ -33,15 +34,18 @@ mode_t NewFileMode() {
   return 0666 & ~mask;
 }
 
-// A name in `folder` that no file has at the moment.
-int FreeName(const FileSystem& files, const std::string& folder, std::string& name) {
-  int fd = -1;
-  if (const int error = files.CreateNamed(folder, name, fd)) {
-    return error;
+// A name in `folder` for a temporary file, unlikely to be taken. It is chosen before the
+// file is created, so that the signal handler knows it before it exists.
+std::string TemporaryName(const std::string& folder) {
+  static constexpr char kLetters[] =
+      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::random_device random;
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+  std::string name = folder + ".pelmo-";
+  for (int i = 0; i < 6; ++i) {
+    name += kLetters[pick(random)];
   }
-  ::close(fd);
-  ::unlink(name.c_str());
-  return 0;
+  return name;
 }
 
 // A file being written under a temporary name, or under none yet. It is removed, and its
@@ -68,11 +72,6 @@ class TemporaryFile {
     name_.clear();
     signalGuard_.reset();
   }
-  void RenameOnSignal(const std::string& target) {
-    if (signalGuard_) {
-      signalGuard_->RenameOnSignal(target);
-    }
-  }
 
  private:
   std::string name_;
@@ -86,10 +85,15 @@ int CreateTemporary(const FileSystem& files, const std::string& folder, mode_t m
   int raw = -1;
   int error = files.CreateUnnamed(folder, mode, raw);
   if (error == EOPNOTSUPP) {
-    std::string name;
-    error = files.CreateNamed(folder, name, raw);
-    if (error == 0) {
+    error = EEXIST;
+    for (int attempt = 0; error == EEXIST && attempt < kNameAttempts; ++attempt) {
+      const std::string name = TemporaryName(folder);
       temporary.Name(name);
+      error = files.CreateNamed(name, mode, raw);
+      if (error != 0) {
+        // Nothing was created, or the name is another file's.
+        temporary.Keep();
+      }
     }
   }
   fd = FileDescriptor(raw);
@@ -109,10 +113,7 @@ int NameTemporary(const FileSystem& files, const std::string& folder, int fd,
   }
   int error = EEXIST;
   for (int attempt = 0; attempt < kNameAttempts && error == EEXIST; ++attempt) {
-    std::string name;
-    if (const int reserveError = FreeName(files, folder, name)) {
-      return reserveError;
-    }
+    const std::string name = TemporaryName(folder);
     temporary.Name(name);
     error = files.LinkUnnamed(fd, name);
     if (error != 0) {
@@ -187,14 +188,17 @@ int CopyFile(const FileSystem& files, const std::string& source, const std::stri
 // where the file system has none, by a copy.
 int PrepareBackup(const FileSystem& files, const std::string& source, const std::string& backup,
                   TemporaryFile& temporary) {
-  std::string name;
-  if (const int error = FreeName(files, FolderOf(backup), name)) {
-    return error;
-  }
-  temporary.Name(name);
-  const int error = files.Link(source, name);
-  if (error != 0 && NoHardLinks(error)) {
-    return CopyFile(files, source, name);
+  int error = EEXIST;
+  for (int attempt = 0; attempt < kNameAttempts && error == EEXIST; ++attempt) {
+    const std::string name = TemporaryName(FolderOf(backup));
+    temporary.Name(name);
+    error = files.Link(source, name);
+    if (error != 0 && NoHardLinks(error)) {
+      error = CopyFile(files, source, name);
+    }
+    if (error == EEXIST) {
+      temporary.Keep();
+    }
   }
   return error;
 }
@@ -243,7 +247,6 @@ FileResult PublishReplacement(const FileSystem& files, const OutputTarget& targe
   if (oldFile.name().empty()) {
     return {};
   }
-  oldFile.RenameOnSignal(backup);
   if (const int error = files.Rename(oldFile.name(), backup)) {
     // Should even that fail, the old file stands only under its temporary name: it is
     // kept there all the same.
@@ -280,6 +283,8 @@ FileResult WriteFile(const DownloadJob& job, const OutputTarget& target, const F
   if (FileResult changed = target.CheckUnchanged(); !changed.ok()) {
     return changed;
   }
+  // An interrupt between the renames would leave the old file under its temporary name.
+  const SignalsHeldBack heldBack;
   FileResult result = replacing ? PublishReplacement(files, target, temporary)
                                 : PublishNew(files, target, temporary);
   if (result.ok()) {

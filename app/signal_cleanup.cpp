@@ -14,12 +14,11 @@
 namespace pelmo {
 namespace {
 
-enum SlotState : int { kFree = 0, kRemove = 1, kRename = 2 };
+constexpr int kTerminatingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 struct PendingName {
-  volatile std::sig_atomic_t state = kFree;
+  volatile std::sig_atomic_t inUse = 0;
   char path[PATH_MAX] = {};
-  char target[PATH_MAX] = {};
 };
 
 // A signal handler receives nothing but the signal number, so the names it must clean up
@@ -30,16 +29,21 @@ std::array<PendingName, 4> pendingNames;
 extern "C" void OnTerminatingSignal(int signalNumber) {
   const int savedErrno = errno;
   for (PendingName& pending : pendingNames) {
-    if (pending.state == kRemove) {
+    if (pending.inUse != 0) {
       ::unlink(pending.path);
-    } else if (pending.state == kRename) {
-      ::rename(pending.path, pending.target);
     }
   }
   errno = savedErrno;
   // The handler was reset to the default action on entry; the signal, blocked until the
   // handler returns, then ends the process as if it had not been caught.
   ::raise(signalNumber);
+}
+
+void TerminatingSignals(sigset_t& set) {
+  sigemptyset(&set);
+  for (const int signalNumber : kTerminatingSignals) {
+    sigaddset(&set, signalNumber);
+  }
 }
 
 bool CopyName(const std::string& from, char (&to)[PATH_MAX]) {
@@ -58,20 +62,27 @@ void SetUpSignals() {
   struct sigaction action {};
   action.sa_handler = OnTerminatingSignal;
   action.sa_flags = SA_RESETHAND;
-  sigemptyset(&action.sa_mask);
-  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
-    sigaddset(&action.sa_mask, signalNumber);
-  }
-  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+  TerminatingSignals(action.sa_mask);
+  for (const int signalNumber : kTerminatingSignals) {
     ::sigaction(signalNumber, &action, nullptr);
   }
 }
 
+SignalsHeldBack::SignalsHeldBack() {
+  sigset_t held;
+  TerminatingSignals(held);
+  ::sigprocmask(SIG_BLOCK, &held, &saved_);
+}
+
+SignalsHeldBack::~SignalsHeldBack() {
+  ::sigprocmask(SIG_SETMASK, &saved_, nullptr);
+}
+
 TemporaryNameForSignals::TemporaryNameForSignals(const std::string& path) : slot_(-1) {
   for (std::size_t i = 0; i < pendingNames.size(); ++i) {
-    if (pendingNames[i].state == kFree && CopyName(path, pendingNames[i].path)) {
+    if (pendingNames[i].inUse == 0 && CopyName(path, pendingNames[i].path)) {
       std::atomic_signal_fence(std::memory_order_seq_cst);
-      pendingNames[i].state = kRemove;
+      pendingNames[i].inUse = 1;
       slot_ = static_cast<int>(i);
       return;
     }
@@ -80,19 +91,7 @@ TemporaryNameForSignals::TemporaryNameForSignals(const std::string& path) : slot
 
 TemporaryNameForSignals::~TemporaryNameForSignals() {
   if (slot_ >= 0) {
-    pendingNames[static_cast<std::size_t>(slot_)].state = kFree;
-  }
-}
-
-void TemporaryNameForSignals::RenameOnSignal(const std::string& target) {
-  if (slot_ < 0) {
-    return;
-  }
-  PendingName& pending = pendingNames[static_cast<std::size_t>(slot_)];
-  // While the slot says remove, the handler does not look at the target being copied in.
-  if (CopyName(target, pending.target)) {
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    pending.state = kRename;
+    pendingNames[static_cast<std::size_t>(slot_)].inUse = 0;
   }
 }
 

@@ -1,9 +1,11 @@
 // How pelmo meets signals. A closed pipe and the file size limit only make the write that
 // met them fail (EPIPE, EFBIG), so that the run goes on and reports it. An interrupt, a
 // hang-up or a termination request ends the run as it would have, but first removes the
-// named temporary files of the write, or finishes a backup whose new file is already in
-// place, so that nothing is left behind.
+// named temporary files of the write, so that nothing is left behind; while the new file
+// and the backup take their names, such a signal waits until both have.
 #pragma once
+
+#include <signal.h>
 
 #include <string>
 
@@ -20,11 +22,20 @@ class TemporaryNameForSignals {
   TemporaryNameForSignals& operator=(const TemporaryNameForSignals&) = delete;
   ~TemporaryNameForSignals();
 
-  // From now on a terminating signal renames the file to `target` instead of removing it.
-  void RenameOnSignal(const std::string& target);
-
  private:
   int slot_;  // -1 when every slot was taken
+};
+
+// While the object lives, terminating signals are held back, to be acted on after it.
+class SignalsHeldBack {
+ public:
+  SignalsHeldBack();
+  SignalsHeldBack(const SignalsHeldBack&) = delete;
+  SignalsHeldBack& operator=(const SignalsHeldBack&) = delete;
+  ~SignalsHeldBack();
+
+ private:
+  sigset_t saved_;
 };
 
 }  // namespace pelmo
