@@ -70,6 +70,10 @@ int FileSystem::LinkUnnamed(int fd, const std::string& to) const {
 
 int FileSystem::CreateUnnamed(const std::string& folder, mode_t mode, int& fd) const {
 #ifdef O_TMPFILE
+  // The file gets its name through its entry in /proc; without /proc it never could.
+  if (::access("/proc/self/fd", X_OK) != 0) {
+    return EOPNOTSUPP;
+  }
   fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, mode);
   if (fd >= 0) {
     return 0;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string_view>
 
 namespace pelmo {
@@ -40,6 +41,19 @@ bool IsProcessLink(std::string_view path) {
   return path.starts_with("/proc/");
 }
 
+// Whether `path` lies in /proc, also when reached through a linked folder (/dev/fd/1).
+bool InProcessFolder(const std::string& path) {
+  if (IsProcessLink(path)) {
+    return true;
+  }
+  const std::string folder = FolderOf(path);
+  char* real = ::realpath(folder.empty() ? "." : folder.c_str(), nullptr);
+  const bool inProc = real != nullptr && (std::string_view(real).starts_with("/proc/") ||
+                                          std::string_view(real) == "/proc");
+  std::free(real);
+  return inProc;
+}
+
 // Follows the symbolic links at `path` to the name of the file they lead to. A link
 // into /proc (/dev/stdout, /dev/fd/N) names one of the process's own descriptors, not a
 // file that could be replaced: `stream` is set and the path before it is kept.
@@ -47,7 +61,7 @@ std::string FollowLinks(const std::string& path, bool& stream) {
   std::string file = path;
   for (int hop = 0; hop < kMaxLinks; ++hop) {
     struct stat status {};
-    if (IsProcessLink(file)) {
+    if (InProcessFolder(file)) {
       stream = true;
       return file;
     }

@@ -130,9 +130,12 @@ TEST_F(OutputTargetTest, OwnDescriptorIsWrittenStraightThrough) {
   }, after{};
   ASSERT_EQ(::stat(captured.c_str(), &before), 0);
   const FileResult result = WriteOutputFile(Job(folder_.Path("out")));
+  // The same descriptor by the folder link that /dev/fd is.
+  const FileResult again = WriteOutputFile(Job("/dev/fd/" + std::to_string(fd)));
   ::close(fd);
   EXPECT_TRUE(result.ok()) << result.error;
-  EXPECT_EQ(ReadFileForTest(captured), "before\r\n" + kNewLines);
+  EXPECT_TRUE(again.ok()) << again.error;
+  EXPECT_EQ(ReadFileForTest(captured), "before\r\n" + kNewLines + kNewLines);
   ASSERT_EQ(::stat(captured.c_str(), &after), 0);
   EXPECT_EQ(after.st_ino, before.st_ino);
   EXPECT_TRUE(fs::is_symlink(folder_.path() / "out"));
