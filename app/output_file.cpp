@@ -283,10 +283,13 @@ FileResult WriteFile(const DownloadJob& job, const OutputTarget& target, const F
   if (FileResult changed = target.CheckUnchanged(); !changed.ok()) {
     return changed;
   }
-  // An interrupt between the renames would leave the old file under its temporary name.
-  const SignalsHeldBack heldBack;
-  FileResult result = replacing ? PublishReplacement(files, target, temporary)
-                                : PublishNew(files, target, temporary);
+  FileResult result;
+  {
+    // An interrupt between the renames would leave the old file under its temporary name.
+    const SignalsHeldBack heldBack;
+    result = replacing ? PublishReplacement(files, target, temporary)
+                       : PublishNew(files, target, temporary);
+  }
   if (result.ok()) {
     SyncFolder(folder);
   }
