@@ -4,6 +4,7 @@
 // byte.
 #pragma once
 
+#include "app/output_target.h"
 #include "app/records/download_job.h"
 #include "app/terminal_charset.h"
 #include "quote/quote_page.h"
@@ -13,13 +14,15 @@ namespace pelmo {
 // Runs shorter than this many windows end before a status line would be of use.
 inline constexpr std::size_t kWindowsForProgress = 4;
 
-// RunDownload over HTTP; on a terminal as described above. Returns RunDownload's exit code.
-int RunDownloadForPerson(DownloadJob& job);
+// RunDownload over HTTP into `output`, found before the download; on a terminal as described
+// above. Returns RunDownload's exit code.
+int RunDownloadForPerson(DownloadJob& job, const OutputTarget& output);
 
 // The terminal form of RunDownload: everything for standard error, the job's note rows
 // included, is written to `fd` through a status line display, with notes converted by
 // `charset`; the closing line follows. SIGINT and SIGTERM erase the status line first.
+// `output` is the output found before the download, or null to find it when writing.
 int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser& parseTree, int fd,
-                          const TerminalCharset& charset);
+                          const TerminalCharset& charset, const OutputTarget* output = nullptr);
 
 }  // namespace pelmo

@@ -2,13 +2,16 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -39,6 +42,13 @@ inline void WriteFileBytes(const std::filesystem::path& path, const std::string&
   out << bytes;
 }
 
+// How a process is run; the defaults run it as it is.
+struct ProcessOptions {
+  std::optional<uid_t> user;                // run as this user and its group (from root)
+  bool standardErrorClosed = false;         // standard error a pipe that nobody reads
+  std::optional<rlim_t> fileSizeLimit;      // bytes
+};
+
 struct ProcessResult {
   int exitCode = -1;
   std::string out;
@@ -48,23 +58,40 @@ struct ProcessResult {
 // Runs `args` (args[0] is the program path) in `workDir` and waits for it. Standard output
 // and error go through files so that large outputs cannot block the child.
 inline ProcessResult RunProcess(const std::vector<std::string>& args,
-                                const std::filesystem::path& workDir) {
+                                const std::filesystem::path& workDir,
+                                const ProcessOptions& options = {}) {
   const auto outPath = workDir / ".test-stdout";
   const auto errPath = workDir / ".test-stderr";
+  int closedPipe[2] = {-1, -1};
+  if (options.standardErrorClosed) {
+    if (pipe(closedPipe) != 0) throw std::runtime_error("pipe failed");
+    close(closedPipe[0]);
+  }
   const pid_t pid = fork();
   if (pid == 0) {
     if (chdir(workDir.c_str()) != 0) _exit(126);
     const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = options.standardErrorClosed
+                        ? closedPipe[1]
+                        : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (out < 0 || err < 0) _exit(126);
     dup2(out, 1);
     dup2(err, 2);
+    if (options.user && (setgroups(0, nullptr) != 0 || setgid(*options.user) != 0 ||
+                         setuid(*options.user) != 0)) {
+      _exit(126);
+    }
+    if (options.fileSizeLimit) {
+      const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(126);
+    }
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     execv(argv[0], argv.data());
     _exit(127);
   }
+  if (options.standardErrorClosed) close(closedPipe[1]);
   int status = 0;
   waitpid(pid, &status, 0);
   ProcessResult result;
