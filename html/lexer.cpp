@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/ascii.h"
 #include "html/lexer_rules.h"
 
 // Conventions in this file. The rules (`LexRule`, html/lexer_rules.h) are matched in
@@ -65,11 +66,6 @@ constexpr std::array<MessageText, 16> kMessages{{
     {HtmlLexKind::Warning, "missing attribute end-quote?"},
 }};
 
-// The C library's isspace in the "C" locale.
-bool IsCSpace(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 // The rules' byte classes, by the names the one-step readers use.
 bool IsAsciiLetter(char c) {
   return InLexClass(c, LexClass::Letter);
@@ -85,10 +81,6 @@ bool IsLexSpace(char c) {
 
 bool IsNotValueByte(char c) {
   return InLexClass(c, LexClass::NotValue);
-}
-
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
 }
 
 }  // namespace
@@ -156,7 +148,7 @@ int HtmlLexer::ScanPlainTag(const char* start, const char* end, const HtmlLexSin
   const char* close = name + 1;
   bool upper = *name <= 'Z';
   for (; close < end && IsNameChar(*close); ++close)
-    upper |= (*close >= 'A' && *close <= 'Z');
+    upper |= IsAsciiUpper(*close);
   if (close < end && IsLexSpace(*close) && !endTag && !upper && normalize_)
     return ScanTagWithAttributes(start, close, end, sinks);
   if (close >= end || *close != '>')
@@ -267,7 +259,7 @@ int HtmlLexer::ScanTagWithAttributes(const char* start, const char* nameEnd, con
       return 0;
     const char* name = p;
     const char* afterName = SkipNameChars(p + 1, end);
-    if (std::any_of(name, afterName, [](char c) { return c >= 'A' && c <= 'Z'; }))
+    if (std::any_of(name, afterName, IsAsciiUpper))
       return 0;
     const char* equals = SkipLexSpace(afterName, end);
     if (equals >= end || *equals != '=')
@@ -501,7 +493,7 @@ void HtmlLexer::Append(HtmlLexKind kind, const char* text, int length, bool lowe
       --length;
     if (lowered) {
       const char* end = text + length;
-      const char* upper = std::find_if(text, end, [](char c) { return c >= 'A' && c <= 'Z'; });
+      const char* upper = std::find_if(text, end, IsAsciiUpper);
       if (upper != end) {
         char* copy = copies_.Allocate(static_cast<std::size_t>(length));
         std::transform(text, end, copy, LowerAscii);
