@@ -1,6 +1,7 @@
 #include "html/vocabulary.h"
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
@@ -278,13 +279,17 @@ constexpr std::array<NamedColor, 16> kNamedColors{{
 
 }  // namespace
 
+// The exact-spelling probe is a shortcut for the case-blind search, which must agree with
+// whatever the probe finds; debug builds check it on every hit.
 int FindElement(std::string_view name) {
   const int code = FindExact(kElements, kElementName, kElementHash, name);
+  assert(code < 0 || code == Bisect(kPackedElements, kElementIndex, name, true));
   return code >= 0 ? code : Bisect(kPackedElements, kElementIndex, name, true);
 }
 
 int FindAttribute(std::string_view name) {
   const int code = FindExact(kAttributes, kAttributeName, kAttributeHash, name);
+  assert(code < 0 || code == Bisect(kPackedAttributes, kAttributeIndex, name, true));
   return code >= 0 ? code : Bisect(kPackedAttributes, kAttributeIndex, name, true);
 }
 
@@ -292,6 +297,7 @@ int FindKeyword(std::string_view text) {
   if (!text.empty() && IsDigit(text[0]))
     return -1;
   const int code = FindExact(kKeywords, kKeywordName, kKeywordHash, text);
+  assert(code < 0 || code == Bisect(kPackedKeywords, kKeywordIndex, text, true));
   return code >= 0 ? code : Bisect(kPackedKeywords, kKeywordIndex, text, true);
 }
 
