@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cmath>
 
 namespace pelmo {
@@ -48,12 +49,15 @@ void QuoteSeries::ReplaceByDate(const QuoteRecord& record) {
   }
   if (Chain* chain = FindChain(record.date); chain != nullptr && chain->first != kNone) {
     const std::size_t position = chain->first;
+    // A chain holds live records of the date it is filed under, first to last.
+    assert(!removed_[position] && Equals(records_[position].date, record.date));
     removed_[position] = true;
     ++removedCount_;
     chain->first = nextSameDate_[position];
     if (chain->first == kNone) {
       chain->last = kNone;
     }
+    assert(chain->first == kNone || chain->first > position);
   }
   Append(record);
   if (removedCount_ > kCompactionFloor && removedCount_ * 2 > records_.size()) {
@@ -69,6 +73,7 @@ void QuoteSeries::SortByDate() {
 }
 
 std::size_t QuoteSeries::size() const {
+  assert(removedCount_ <= records_.size());
   return records_.size() - removedCount_;
 }
 
@@ -95,56 +100,29 @@ QuoteSeries::Chain* QuoteSeries::FindChain(SerialDate date) {
   if (date.status == DateStatus::Null) {
     return &nullDates_;
   }
-  if (!date.IsValid() || std::isnan(date.value) || byValue_.empty()) {
+  if (!date.IsValid() || std::isnan(date.value)) {
     return nullptr;
   }
-  Slot& slot = Probe(KeyOf(date.value));
-  return slot.key == kEmptyKey ? nullptr : &slot.chain;
-}
-
-QuoteSeries::Slot& QuoteSeries::Probe(std::uint64_t key) {
-  // The size is a power of two; the multiply spreads the high bits, where whole day
-  // numbers differ, over the index.
-  const std::size_t mask = byValue_.size() - 1;
-  std::size_t i = static_cast<std::size_t>(((key ^ (key >> 32)) * 0x9E3779B97F4A7C15ULL) >> 20);
-  for (;; ++i) {
-    Slot& slot = byValue_[i & mask];
-    if (slot.key == key || slot.key == kEmptyKey) {
-      return slot;
-    }
-  }
-}
-
-QuoteSeries::Chain& QuoteSeries::Insert(std::uint64_t key) {
-  if ((valueCount_ + 1) * 2 > byValue_.size()) {
-    std::vector<Slot> old(std::max<std::size_t>(byValue_.size() * 2, 64), Slot{kEmptyKey, {}});
-    old.swap(byValue_);
-    for (const Slot& slot : old) {
-      if (slot.key != kEmptyKey) {
-        Probe(slot.key) = slot;
-      }
-    }
-  }
-  Slot& slot = Probe(key);
-  if (slot.key == kEmptyKey) {
-    slot.key = key;
-    ++valueCount_;
-  }
-  return slot.chain;
+  const auto found = byValue_.find(KeyOf(date.value));
+  return found == byValue_.end() ? nullptr : &found->second;
 }
 
 void QuoteSeries::Index(std::size_t position) {
+  assert(!removed_[position]);
   nextSameDate_.resize(records_.size(), kNone);
   const SerialDate date = records_[position].date;
   Chain* chain = nullptr;
   if (date.status == DateStatus::Null) {
     chain = &nullDates_;
   } else if (date.IsValid() && !std::isnan(date.value)) {
-    chain = &Insert(KeyOf(date.value));
+    chain = &byValue_[KeyOf(date.value)];
   }
   if (chain == nullptr) {
     return;
   }
+  // Positions join their chain in ascending order, so a chain runs first to last.
+  assert((chain->first == kNone) == (chain->last == kNone));
+  assert(chain->last == kNone || chain->last < position);
   if (chain->last == kNone) {
     chain->first = position;
   } else {
@@ -154,8 +132,7 @@ void QuoteSeries::Index(std::size_t position) {
 }
 
 void QuoteSeries::RebuildIndex() {
-  std::fill(byValue_.begin(), byValue_.end(), Slot{kEmptyKey, {}});
-  valueCount_ = 0;
+  byValue_.clear();
   nullDates_ = Chain{};
   nextSameDate_.assign(records_.size(), kNone);
   for (std::size_t i = 0; i < records_.size(); ++i) {
@@ -176,6 +153,7 @@ void QuoteSeries::Compact() const {
       records_[kept++] = records_[i];
     }
   }
+  assert(kept + removedCount_ == records_.size());
   records_.resize(kept);
   removed_.assign(kept, false);
   removedCount_ = 0;

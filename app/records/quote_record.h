@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "app/dates/serial_date.h"
@@ -54,21 +55,10 @@ class QuoteSeries {
     std::size_t last = kNone;
   };
 
-  // One date value of the index: the bits of the value with -0 folded into 0, or kEmptyKey.
-  struct Slot {
-    std::uint64_t key;
-    Chain chain;
-  };
-  // A NaN pattern: NaN values are never kept, so no date value has these bits.
-  static constexpr std::uint64_t kEmptyKey = 0x7FF8DEADBEEF0001ULL;
-
   // After MutableRecords() the caller may have added or dropped records.
   void Resync();
   void Index(std::size_t position);
   Chain* FindChain(SerialDate date);
-  // The slot of `key`, or the empty slot where it would go.
-  Slot& Probe(std::uint64_t key);
-  Chain& Insert(std::uint64_t key);
   void RebuildIndex();
   // Drops removed records; positions move, so the index must be rebuilt.
   void Compact() const;
@@ -79,10 +69,9 @@ class QuoteSeries {
   mutable std::size_t removedCount_ = 0;
   mutable bool indexStale_ = false;
   std::vector<std::size_t> nextSameDate_;  // parallel to records_ while the index is fresh
-  // Valid dates by value (-0 folded into 0); a NaN value equals nothing and is not kept.
-  // Open addressing with linear probing, at most half full: no allocation per date.
-  std::vector<Slot> byValue_;
-  std::size_t valueCount_ = 0;
+  // Valid dates by the bits of their value (-0 folded into 0); a NaN value equals nothing and
+  // is not kept.
+  std::unordered_map<std::uint64_t, Chain> byValue_;
   Chain nullDates_;
 };
 
