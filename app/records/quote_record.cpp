@@ -38,7 +38,7 @@ void QuoteSeries::Append(const QuoteRecord& record) {
   records_.push_back(record);
   removed_.push_back(false);
   if (!indexStale_) {
-    Index(records_.size() - 1);
+    Link(ChainOf(record.date), records_.size() - 1);
   }
 }
 
@@ -47,7 +47,9 @@ void QuoteSeries::ReplaceByDate(const QuoteRecord& record) {
   if (indexStale_) {
     RebuildIndex();
   }
-  if (Chain* chain = FindChain(record.date); chain != nullptr && chain->first != kNone) {
+  // One lookup finds the stored record and files the new one.
+  Chain* chain = ChainOf(record.date);
+  if (chain != nullptr && chain->first != kNone) {
     const std::size_t position = chain->first;
     // A chain holds live records of the date it is filed under, first to last.
     assert(!removed_[position] && Equals(records_[position].date, record.date));
@@ -59,7 +61,9 @@ void QuoteSeries::ReplaceByDate(const QuoteRecord& record) {
     }
     assert(chain->first == kNone || chain->first > position);
   }
-  Append(record);
+  records_.push_back(record);
+  removed_.push_back(false);
+  Link(chain, records_.size() - 1);
   if (removedCount_ > kCompactionFloor && removedCount_ * 2 > records_.size()) {
     Compact();
     RebuildIndex();
@@ -96,27 +100,53 @@ void QuoteSeries::Resync() {
   }
 }
 
-QuoteSeries::Chain* QuoteSeries::FindChain(SerialDate date) {
+QuoteSeries::Chain* QuoteSeries::ChainOf(SerialDate date) {
   if (date.status == DateStatus::Null) {
     return &nullDates_;
   }
   if (!date.IsValid() || std::isnan(date.value)) {
     return nullptr;
   }
-  const auto found = byValue_.find(KeyOf(date.value));
-  return found == byValue_.end() ? nullptr : &found->second;
+  return &Insert(KeyOf(date.value));
 }
 
-void QuoteSeries::Index(std::size_t position) {
+QuoteSeries::Slot& QuoteSeries::Probe(std::uint64_t key) {
+  // The size is a power of two; the multiply spreads the high bits, where whole day
+  // numbers differ, over the index.
+  const std::size_t mask = byValue_.size() - 1;
+  std::size_t i = static_cast<std::size_t>(((key ^ (key >> 32)) * 0x9E3779B97F4A7C15ULL) >> 20);
+  for (;; ++i) {
+    Slot& slot = byValue_[i & mask];
+    if (slot.key == key || slot.key == kEmptyKey) {
+      return slot;
+    }
+  }
+}
+
+QuoteSeries::Chain& QuoteSeries::Insert(std::uint64_t key) {
+  assert(key != kEmptyKey);
+  if ((valueCount_ + 1) * 2 > byValue_.size()) {
+    std::vector<Slot> old(std::max<std::size_t>(byValue_.size() * 2, 64), Slot{kEmptyKey, {}});
+    old.swap(byValue_);
+    for (const Slot& slot : old) {
+      if (slot.key != kEmptyKey) {
+        Probe(slot.key) = slot;
+      }
+    }
+  }
+  // At most half full, so the probe always ends at an empty slot or the key.
+  assert(valueCount_ * 2 < byValue_.size() && std::has_single_bit(byValue_.size()));
+  Slot& slot = Probe(key);
+  if (slot.key == kEmptyKey) {
+    slot.key = key;
+    ++valueCount_;
+  }
+  return slot.chain;
+}
+
+void QuoteSeries::Link(Chain* chain, std::size_t position) {
   assert(!removed_[position]);
   nextSameDate_.resize(records_.size(), kNone);
-  const SerialDate date = records_[position].date;
-  Chain* chain = nullptr;
-  if (date.status == DateStatus::Null) {
-    chain = &nullDates_;
-  } else if (date.IsValid() && !std::isnan(date.value)) {
-    chain = &byValue_[KeyOf(date.value)];
-  }
   if (chain == nullptr) {
     return;
   }
@@ -132,12 +162,13 @@ void QuoteSeries::Index(std::size_t position) {
 }
 
 void QuoteSeries::RebuildIndex() {
-  byValue_.clear();
+  std::fill(byValue_.begin(), byValue_.end(), Slot{kEmptyKey, {}});
+  valueCount_ = 0;
   nullDates_ = Chain{};
   nextSameDate_.assign(records_.size(), kNone);
   for (std::size_t i = 0; i < records_.size(); ++i) {
     if (!removed_[i]) {
-      Index(i);
+      Link(ChainOf(records_[i].date), i);
     }
   }
   indexStale_ = false;
