@@ -20,6 +20,7 @@
 #include "app/output_file.h"
 #include "app/page_server_test_util.h"
 #include "app/test_process.h"
+#include "base/sanitizer.h"
 
 namespace pelmo {
 namespace {
@@ -34,17 +35,7 @@ using testing::ServiceRows;
 using testing::WriteFileBytes;
 
 // Sanitized runs start several times slower; their build kills fewer of them.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kRuns = 20;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr int kRuns = 20;
-#else
-constexpr int kRuns = 100;
-#endif
-#else
-constexpr int kRuns = 100;
-#endif
+constexpr int kRuns = kAddressSanitizerBuild ? 20 : 100;
 constexpr unsigned kSeed = 20070105;
 // Enough rows that loading and writing the file take a while too.
 constexpr int kOldRows = 10000;

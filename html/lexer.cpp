@@ -2,20 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstring>
 #include <string_view>
 
+#include "base/ascii.h"
 #include "html/lexer_rules.h"
 
-// Conventions in this file. Rules are numbered; in each mode the longest match wins and the
-// lower number breaks ties (html/lexer_rules.cpp). Content mode: 1 character reference,
-// 2 bad character reference, 3 hexadecimal reference, 4 entity reference, 5 end tag open,
-// 6 "</>", 7 declaration open, 8 "<!>", 9 comment open, 10 marked section, 11 "]]>",
-// 12 processing instruction, 13 start tag open, 14 "<>", 15 character data. Tags: 16 name=,
-// 17 name alone, 18 name value, 19 quoted value, 20 unquoted value, 21 '>' for a value,
-// 22 '>', 23 '/', 24 '<', 25 stray byte. Declarations: 26 comment, 27 parameter entity,
-// 28 number, 29 name, 30 literal, 31 '>', 32 '[', 33 stray byte. Skipping: 34 "]]>", 35 ']',
-// 36 skipped run. 37 LF inside markup.
+// Conventions in this file. The rules (`LexRule`, html/lexer_rules.h) are matched in
+// lexer_rules.cpp, longest match first and the lower rule on equal length; here each rule's
+// action runs, one switch per group of modes.
 //
 // The accumulator holds the tokens of the tag or declaration being read; it is delivered, and
 // emptied, when the construct ends. Its texts are views of the scanned bytes until they must be
@@ -23,26 +19,28 @@
 // and messages are delivered at once, as views into the scanned bytes.
 
 namespace pelmo {
-namespace {
 
-enum Message {
-  kBadCharReference,
-  kNamedCharReference,
-  kEmptyEndTag,
-  kMarkedSection,
-  kUnmatchedMarkedSectionEnd,
-  kEmptyStartTag,
-  kValueNeedsQuotes,
-  kTagCloseForValue,
-  kNetTag,
-  kUnclosedTag,
-  kBadCharInTag,
-  kParameterEntity,
-  kDeclarationSubset,
-  kIllegalDeclarationChar,
-  kSubsetSkipping,
-  kMissingEndQuote,
+// Positions in kMessages.
+enum class LexMessage : std::uint8_t {
+  BadCharReference,
+  NamedCharReference,
+  EmptyEndTag,
+  MarkedSection,
+  UnmatchedMarkedSectionEnd,
+  EmptyStartTag,
+  ValueNeedsQuotes,
+  TagCloseForValue,
+  NetTag,
+  UnclosedTag,
+  BadCharInTag,
+  ParameterEntity,
+  DeclarationSubset,
+  IllegalDeclarationChar,
+  SubsetSkipping,
+  MissingEndQuote,
 };
+
+namespace {
 
 struct MessageText {
   HtmlLexKind kind;
@@ -68,30 +66,21 @@ constexpr std::array<MessageText, 16> kMessages{{
     {HtmlLexKind::Warning, "missing attribute end-quote?"},
 }};
 
-// The C library's isspace in the "C" locale.
-bool IsCSpace(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 // The rules' byte classes, by the names the one-step readers use.
 bool IsAsciiLetter(char c) {
-  return InLexClass(c, LexClass::kLetter);
+  return InLexClass(c, LexClass::Letter);
 }
 
 bool IsNameChar(char c) {
-  return InLexClass(c, LexClass::kName);
+  return InLexClass(c, LexClass::Name);
 }
 
 bool IsLexSpace(char c) {
-  return InLexClass(c, LexClass::kSpace);
+  return InLexClass(c, LexClass::Space);
 }
 
 bool IsNotValueByte(char c) {
-  return InLexClass(c, LexClass::kNotValue);
-}
-
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+  return InLexClass(c, LexClass::NotValue);
 }
 
 }  // namespace
@@ -159,7 +148,7 @@ int HtmlLexer::ScanPlainTag(const char* start, const char* end, const HtmlLexSin
   const char* close = name + 1;
   bool upper = *name <= 'Z';
   for (; close < end && IsNameChar(*close); ++close)
-    upper |= (*close >= 'A' && *close <= 'Z');
+    upper |= IsAsciiUpper(*close);
   if (close < end && IsLexSpace(*close) && !endTag && !upper && normalize_)
     return ScanTagWithAttributes(start, close, end, sinks);
   if (close >= end || *close != '>')
@@ -239,9 +228,7 @@ const char* PlainValueEnd(const char* value, const char* end, HtmlLexKind& kind,
     if (c == '\'' && UnquotedValueEnd(value, end) > next)
       return nullptr;
     // A literal ending in '=' that holds '>' draws the missing end-quote warning.
-    const std::string_view literal(value, static_cast<std::size_t>(next - value));
-    if (literal.size() > 2 && literal[literal.size() - 2] == '=' &&
-        literal.find('>') != std::string_view::npos)
+    if (DrawsMissingEndQuoteWarning({value, static_cast<std::size_t>(next - value)}))
       return nullptr;
     kind = HtmlLexKind::LiteralValue;
     return close;
@@ -272,7 +259,7 @@ int HtmlLexer::ScanTagWithAttributes(const char* start, const char* nameEnd, con
       return 0;
     const char* name = p;
     const char* afterName = SkipNameChars(p + 1, end);
-    if (std::any_of(name, afterName, [](char c) { return c >= 'A' && c <= 'Z'; }))
+    if (std::any_of(name, afterName, IsAsciiUpper))
       return 0;
     const char* equals = SkipLexSpace(afterName, end);
     if (equals >= end || *equals != '=')
@@ -300,7 +287,7 @@ int HtmlLexer::ScanPlainData(const char* start, const char* end, const HtmlLexSi
   if (*start == '&' || *start == ']')
     return 0;
   const char* stop = start + 1;
-  while (stop < end && !InLexClass(*stop, LexClass::kDataStop))
+  while (stop < end && !InLexClass(*stop, LexClass::DataStop))
     ++stop;
   if (end - stop < 2 || BeginsDataUnit(stop[0], stop[1]))
     return 0;
@@ -310,22 +297,23 @@ int HtmlLexer::ScanPlainData(const char* start, const char* end, const HtmlLexSi
   return length;
 }
 
-int HtmlLexer::Act(int rule, const char* start, int length, const HtmlLexSinks& sinks) {
-  if (rule <= 15)
+int HtmlLexer::Act(LexRule rule, const char* start, int length, const HtmlLexSinks& sinks) {
+  if (IsContentRule(rule))
     return ActContent(rule, start, length, sinks);
-  if (rule <= 25) {
+  if (IsTagRule(rule)) {
     ActTag(rule, start, length, sinks);
-  } else if (rule <= 36) {
+  } else if (IsDeclarationRule(rule)) {
     ActDeclaration(rule, start, length, sinks);
   }
-  return length;  // rule 37: a line feed inside markup is skipped silently
+  return length;  // a line feed inside markup is skipped silently
 }
 
-int HtmlLexer::ActContent(int rule, const char* start, int length, const HtmlLexSinks& sinks) {
+int HtmlLexer::ActContent(LexRule rule, const char* start, int length, const HtmlLexSinks& sinks) {
   switch (rule) {
-    case 1:
-    case 4: {
-      HtmlLexKind kind = rule == 1 ? HtmlLexKind::CharReference : HtmlLexKind::EntityReference;
+    case LexRule::CharReference:
+    case LexRule::EntityReference: {
+      HtmlLexKind kind = rule == LexRule::CharReference ? HtmlLexKind::CharReference
+                                                        : HtmlLexKind::EntityReference;
       char last = start[length - 1];
       bool terminated = last == ';' || last == '\n';
       const std::array<HtmlLexKind, 2> kinds{kind, HtmlLexKind::ReferenceEnd};
@@ -335,50 +323,52 @@ int HtmlLexer::ActContent(int rule, const char* start, int length, const HtmlLex
            lengths.data());
       break;
     }
-    case 2:
-      Report(kBadCharReference, start, length, sinks);
+    case LexRule::BadCharReference:
+      Report(LexMessage::BadCharReference, start, length, sinks);
       break;
-    case 3:
-      Report(kNamedCharReference, start, length, sinks);
+    case LexRule::HexCharReference:
+      Report(LexMessage::NamedCharReference, start, length, sinks);
       break;
-    case 5:
+    case LexRule::EndTagOpen:
       Append(HtmlLexKind::EndTagOpen, start, length, true);
       mode_ = HtmlLexMode::EndTagMode;
       break;
-    case 6:
-      Report(kEmptyEndTag, start, length, sinks);
+    case LexRule::EmptyEndTag:
+      Report(LexMessage::EmptyEndTag, start, length, sinks);
       break;
-    case 7:
+    case LexRule::DeclarationOpen:
       Append(HtmlLexKind::DeclarationOpen, start, length, true);
       mode_ = HtmlLexMode::DeclarationMode;
       break;
-    case 8:
-    case 12: {
-      HtmlLexKind kind =
-          rule == 8 ? HtmlLexKind::DeclarationOpen : HtmlLexKind::ProcessingInstruction;
+    case LexRule::EmptyDeclaration:
+    case LexRule::ProcessingInstruction: {
+      HtmlLexKind kind = rule == LexRule::EmptyDeclaration ? HtmlLexKind::DeclarationOpen
+                                                           : HtmlLexKind::ProcessingInstruction;
       Emit(sinks.declaration, sinks.declarationUser, 1, &kind, &start, &length);
       break;
     }
-    case 9:
+    case LexRule::CommentOpen:
       // Only "<!" opens the declaration; the dashes are read again as the comment.
       Append(HtmlLexKind::DeclarationOpen, start, 2, false);
       mode_ = HtmlLexMode::CommentMode;
       return 2;
-    case 10:
-      Report(kMarkedSection, start, length, sinks);
+    case LexRule::MarkedSection:
+      Report(LexMessage::MarkedSection, start, length, sinks);
       mode_ = HtmlLexMode::SkipMode;
       break;
-    case 11:
-      Report(kUnmatchedMarkedSectionEnd, start, length, sinks);
+    case LexRule::MarkedSectionEnd:
+      Report(LexMessage::UnmatchedMarkedSectionEnd, start, length, sinks);
       break;
-    case 13:
+    case LexRule::StartTagOpen:
       Append(HtmlLexKind::StartTagOpen, start, length, true);
       mode_ = HtmlLexMode::StartTagMode;
       break;
-    case 14:
-      Report(kEmptyStartTag, start, length, sinks);
+    case LexRule::EmptyStartTag:
+      Report(LexMessage::EmptyStartTag, start, length, sinks);
       break;
+    case LexRule::CharacterData:
     default: {
+      assert(rule == LexRule::CharacterData);
       HtmlLexKind kind = HtmlLexKind::Data;
       Emit(sinks.content, sinks.contentUser, 1, &kind, &start, &length);
       break;
@@ -387,9 +377,9 @@ int HtmlLexer::ActContent(int rule, const char* start, int length, const HtmlLex
   return length;
 }
 
-void HtmlLexer::ActTag(int rule, const char* start, int length, const HtmlLexSinks& sinks) {
+void HtmlLexer::ActTag(LexRule rule, const char* start, int length, const HtmlLexSinks& sinks) {
   switch (rule) {
-    case 16: {
+    case LexRule::AttributeNameEquals: {
       int nameLength = length;
       if (normalize_) {
         while (nameLength > 1 && (start[nameLength - 1] == '=' || IsCSpace(start[nameLength - 1])))
@@ -399,94 +389,97 @@ void HtmlLexer::ActTag(int rule, const char* start, int length, const HtmlLexSin
       mode_ = HtmlLexMode::ValueMode;
       break;
     }
-    case 17:
+    case LexRule::AttributeNameAlone:
       AppendEmpty(HtmlLexKind::AttributeName);
       Append(HtmlLexKind::NameToken, start, length, true);
       break;
-    case 18:
+    case LexRule::NameValue:
       Append(HtmlLexKind::NameValue, start, length, false);
       mode_ = HtmlLexMode::StartTagMode;
       break;
-    case 19:
-      // A quote left open swallows text up to the next attribute's '="'.
-      if (length > 2 && start[length - 2] == '=' &&
-          std::string_view(start, static_cast<std::size_t>(length)).find('>') !=
-              std::string_view::npos) {
-        Report(kMissingEndQuote, start, length, sinks);
-      }
+    case LexRule::QuotedValue:
+      if (DrawsMissingEndQuoteWarning({start, static_cast<std::size_t>(length)}))
+        Report(LexMessage::MissingEndQuote, start, length, sinks);
       Append(HtmlLexKind::LiteralValue, start, length, false);
       mode_ = HtmlLexMode::StartTagMode;
       break;
-    case 20:
-      Report(kValueNeedsQuotes, start, length, sinks);
+    case LexRule::UnquotedValue:
+      Report(LexMessage::ValueNeedsQuotes, start, length, sinks);
       Append(HtmlLexKind::LiteralValue, start, length, false);
       mode_ = HtmlLexMode::StartTagMode;
       break;
-    case 21:
-      Report(kTagCloseForValue, start, length, sinks);
+    case LexRule::TagCloseForValue:
+      Report(LexMessage::TagCloseForValue, start, length, sinks);
       Deliver(sinks.content, sinks.contentUser);
       mode_ = HtmlLexMode::ContentMode;
       break;
-    case 22:
+    case LexRule::TagClose:
       Append(HtmlLexKind::TagClose, start, length, false);
       Deliver(sinks.content, sinks.contentUser);
       mode_ = HtmlLexMode::ContentMode;
       break;
-    case 23:
-    case 24:
-      Report(rule == 23 ? kNetTag : kUnclosedTag, start, length, sinks);
+    case LexRule::NetTag:
+    case LexRule::UnclosedTag:
+      Report(rule == LexRule::NetTag ? LexMessage::NetTag : LexMessage::UnclosedTag, start, length,
+             sinks);
       Deliver(sinks.content, sinks.contentUser);
       mode_ = HtmlLexMode::ContentMode;
       break;
+    case LexRule::BadCharInTag:
     default:
-      Report(kBadCharInTag, start, length, sinks);
+      assert(rule == LexRule::BadCharInTag);
+      Report(LexMessage::BadCharInTag, start, length, sinks);
       break;
   }
 }
 
-void HtmlLexer::ActDeclaration(int rule, const char* start, int length, const HtmlLexSinks& sinks) {
+void HtmlLexer::ActDeclaration(LexRule rule, const char* start, int length,
+                               const HtmlLexSinks& sinks) {
   switch (rule) {
-    case 26:
+    case LexRule::DeclarationComment:
       Append(HtmlLexKind::Comment, start, length, false);
       break;
-    case 27:
-      Report(kParameterEntity, start, length, sinks);
+    case LexRule::ParameterEntity:
+      Report(LexMessage::ParameterEntity, start, length, sinks);
       break;
-    case 28:
+    case LexRule::DeclarationNumber:
       Append(HtmlLexKind::Number, start, length, false);
       break;
-    case 29:
+    case LexRule::DeclarationName:
       Append(HtmlLexKind::NameToken, start, length, true);
       break;
-    case 30:
+    case LexRule::DeclarationLiteral:
       Append(HtmlLexKind::LiteralValue, start, length, false);
       break;
-    case 31:
+    case LexRule::DeclarationClose:
       Append(HtmlLexKind::TagClose, start, length, false);
       Deliver(sinks.declaration, sinks.declarationUser);
       mode_ = HtmlLexMode::ContentMode;
       break;
-    case 32:
-      Report(kDeclarationSubset, start, length, sinks);
+    case LexRule::DeclarationSubset:
+      Report(LexMessage::DeclarationSubset, start, length, sinks);
       Deliver(sinks.declaration, sinks.declarationUser);
       mode_ = HtmlLexMode::SkipMode;
       break;
-    case 33:
-      Report(kIllegalDeclarationChar, start, length, sinks);
+    case LexRule::IllegalDeclarationChar:
+      Report(LexMessage::IllegalDeclarationChar, start, length, sinks);
       break;
-    case 34:
+    case LexRule::SkipEnd:
       mode_ = HtmlLexMode::ContentMode;
       break;
-    case 35:
+    case LexRule::SkipBracket:
       mode_ = HtmlLexMode::CommentMode;
       break;
+    case LexRule::SkippedRun:
     default:
-      Report(kSubsetSkipping, start, length, sinks);
+      assert(rule == LexRule::SkippedRun);
+      Report(LexMessage::SubsetSkipping, start, length, sinks);
       break;
   }
 }
 
-void HtmlLexer::Report(int message, const char* start, int length, const HtmlLexSinks& sinks) {
+void HtmlLexer::Report(LexMessage message, const char* start, int length,
+                       const HtmlLexSinks& sinks) {
   const MessageText& m = kMessages[static_cast<std::size_t>(message)];
   const std::array<HtmlLexKind, 2> kinds{m.kind, HtmlLexKind::Data};
   const std::array<const char*, 2> texts{m.text.data(), start};
@@ -500,7 +493,7 @@ void HtmlLexer::Append(HtmlLexKind kind, const char* text, int length, bool lowe
       --length;
     if (lowered) {
       const char* end = text + length;
-      const char* upper = std::find_if(text, end, [](char c) { return c >= 'A' && c <= 'Z'; });
+      const char* upper = std::find_if(text, end, IsAsciiUpper);
       if (upper != end) {
         char* copy = copies_.Allocate(static_cast<std::size_t>(length));
         std::transform(text, end, copy, LowerAscii);

@@ -1,18 +1,15 @@
 #include "html/token_list.h"
 
 #include <algorithm>
+#include <cassert>
 #include <memory>
 #include <string_view>
 
+#include "base/ascii.h"
 #include "html/vocabulary.h"
 
 namespace pelmo {
 namespace {
-
-// The C library's isspace in the "C" locale; bytes of 0x80 and above are never space.
-bool IsCSpace(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
 
 std::string_view View(HtmlSpan span) {
   return span.text == nullptr ? std::string_view()
@@ -50,15 +47,21 @@ std::uint16_t HtmlTokenList::MapCharacter(std::uint16_t code) {
 HtmlToken* HtmlTokenList::NewToken() {
   if (free_ != nullptr) {
     HtmlToken* token = free_;
+    // A released token is unlinked and has no payload left.
+    assert(token->prev == nullptr && token->attributes == nullptr && token->text.chars.empty());
     free_ = token->next;
     return token;
   }
   if (chunkNext_ == chunkEnd_)
     AddChunk();
+  // Tokens are made from the front of the last chunk, which ends at `chunkEnd_`.
+  assert(chunkNext_ >= chunks_.back().tokens && chunkNext_ < chunkEnd_ &&
+         chunkEnd_ == chunks_.back().tokens + chunks_.back().capacity);
   return std::construct_at(chunkNext_++);
 }
 
 void HtmlTokenList::AddChunk() {
+  assert(chunkNext_ == chunkEnd_);
   // A page has about one token per six bytes; the first chunk is sized for that, later
   // ones double, so that a page needs one or two allocations.
   const std::size_t size =
@@ -72,6 +75,7 @@ void HtmlTokenList::AddChunk() {
 }
 
 void HtmlTokenList::AppendToken(HtmlTokenKind kind) {
+  assert((head == nullptr) == (tail == nullptr));
   HtmlToken* token = NewToken();
   token->kind = kind;
   token->element = -1;
@@ -86,6 +90,10 @@ void HtmlTokenList::AppendToken(HtmlTokenKind kind) {
 }
 
 void HtmlTokenList::RemoveToken(HtmlToken* token) {
+  assert(MadeHere(token));
+  // Only a linked token is removed: the list's ends are exactly the tokens without neighbours.
+  assert((token->prev == nullptr) == (head == token) &&
+         (token->next == nullptr) == (tail == token));
   if (token->prev != nullptr) {
     token->prev->next = token->next;
   } else {
@@ -102,6 +110,13 @@ void HtmlTokenList::RemoveToken(HtmlToken* token) {
   token->prev = nullptr;
   token->next = free_;
   free_ = token;
+}
+
+bool HtmlTokenList::MadeHere(const HtmlToken* token) const {
+  return std::any_of(chunks_.begin(), chunks_.end(), [&](const TokenChunk& chunk) {
+    const bool last = &chunk == &chunks_.back();
+    return token >= chunk.tokens && token < (last ? chunkNext_ : chunk.tokens + chunk.capacity);
+  });
 }
 
 HtmlText& HtmlTokenList::TailText() {

@@ -1,19 +1,18 @@
 #include "html/vocabulary.h"
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 #include <tuple>
 
+#include "base/ascii.h"
+#include "base/word_compare.h"
 #include "html/vocabulary_tables.h"
 
 namespace pelmo {
 namespace {
-
-constexpr int LowerAscii(int c) {
-  return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
-}
 
 // The longest name in any table; a longer key cannot be found.
 constexpr std::size_t kMaxNameLength = 16;
@@ -28,9 +27,7 @@ struct PackedName {
 constexpr PackedName Pack(std::string_view name, bool foldCase) {
   PackedName packed{0, 0};
   for (std::size_t i = 0; i < name.size() && i < kMaxNameLength; ++i) {
-    std::uint64_t byte = static_cast<unsigned char>(name[i]);
-    if (foldCase)
-      byte = static_cast<std::uint64_t>(LowerAscii(static_cast<int>(byte)));
+    const std::uint64_t byte = static_cast<unsigned char>(foldCase ? LowerAscii(name[i]) : name[i]);
     if (i < 8) {
       packed.high |= byte << (56 - 8 * i);
     } else {
@@ -210,12 +207,6 @@ constexpr auto kKeywordHash = MakePerfectHash(kKeywords, kKeywordName);
 static_assert(kElementHash.multiplier != 0 && kAttributeHash.multiplier != 0 &&
               kKeywordHash.multiplier != 0);
 
-std::uint32_t Load32(const char* at) {
-  std::uint32_t word;
-  std::memcpy(&word, at, sizeof word);
-  return word;
-}
-
 // The bytes that the mix leaves out, for names of equal mix (so of equal length). Names are a
 // few bytes long: two overlapping words cover four to eight, a loop the rest.
 bool SameRest(std::string_view a, std::string_view b) {
@@ -223,8 +214,7 @@ bool SameRest(std::string_view a, std::string_view b) {
   if (size <= 3)
     return true;
   if (size <= 8)
-    return Load32(a.data()) == Load32(b.data()) &&
-           Load32(a.data() + size - 4) == Load32(b.data() + size - 4);
+    return SameFourToEightBytes(a.data(), b.data(), size);
   for (std::size_t i = 0; i < size; ++i) {
     if (a[i] != b[i])
       return false;
@@ -251,7 +241,7 @@ bool IsDigit(char c) {
 }
 
 bool IsHexDigit(char c) {
-  int lower = LowerAscii(static_cast<unsigned char>(c));
+  const char lower = LowerAscii(c);
   return IsDigit(c) || (lower >= 'a' && lower <= 'f');
 }
 
@@ -260,7 +250,7 @@ bool IsHexDigit(char c) {
 int HexValue(char c) {
   if (IsDigit(c))
     return c - '0';
-  return LowerAscii(static_cast<unsigned char>(c)) - 87;
+  return static_cast<unsigned char>(LowerAscii(c)) - 87;
 }
 
 struct NamedColor {
@@ -289,13 +279,17 @@ constexpr std::array<NamedColor, 16> kNamedColors{{
 
 }  // namespace
 
+// The exact-spelling probe is a shortcut for the case-blind search, which must agree with
+// whatever the probe finds; debug builds check it on every hit.
 int FindElement(std::string_view name) {
   const int code = FindExact(kElements, kElementName, kElementHash, name);
+  assert(code < 0 || code == Bisect(kPackedElements, kElementIndex, name, true));
   return code >= 0 ? code : Bisect(kPackedElements, kElementIndex, name, true);
 }
 
 int FindAttribute(std::string_view name) {
   const int code = FindExact(kAttributes, kAttributeName, kAttributeHash, name);
+  assert(code < 0 || code == Bisect(kPackedAttributes, kAttributeIndex, name, true));
   return code >= 0 ? code : Bisect(kPackedAttributes, kAttributeIndex, name, true);
 }
 
@@ -303,6 +297,7 @@ int FindKeyword(std::string_view text) {
   if (!text.empty() && IsDigit(text[0]))
     return -1;
   const int code = FindExact(kKeywords, kKeywordName, kKeywordHash, text);
+  assert(code < 0 || code == Bisect(kPackedKeywords, kKeywordIndex, text, true));
   return code >= 0 ? code : Bisect(kPackedKeywords, kKeywordIndex, text, true);
 }
 

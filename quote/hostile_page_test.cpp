@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/sanitizer.h"
 #include "html/grammar.h"
 #include "html/grammar_rules.h"
 #include "html/vocabulary_tables.h"
@@ -23,17 +24,7 @@ namespace {
 
 // The sanitizers slow these pages down about tenfold; their build reads smaller ones so
 // that the test run stays short. The release build reads the full sizes.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kScale = 8;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr int kScale = 8;
-#else
-constexpr int kScale = 1;
-#endif
-#else
-constexpr int kScale = 1;
-#endif
+constexpr int kScale = kAddressSanitizerBuild ? 8 : 1;
 
 // A stream in memory, for the note rows that the reader echoes.
 class MemoryStream {
