@@ -58,9 +58,9 @@ std::string ExpectedPriceFile(const std::string& code, qs::Period period, qs::Da
     // Monthly rows show only the month ("2007年1月"), which reads as its first day.
     const qs::Day date = period == qs::Period::Monthly ? qs::FirstOfMonth(row.date) : row.date;
     QuoteRecord record{ToSerial(date),
-                       {static_cast<float>(row.open), static_cast<float>(row.high),
-                        static_cast<float>(row.low), static_cast<float>(row.close),
-                        static_cast<float>(row.volume), static_cast<float>(row.adjustedClose)}};
+                       {static_cast<double>(row.open), static_cast<double>(row.high),
+                        static_cast<double>(row.low), static_cast<double>(row.close),
+                        static_cast<double>(row.volume), static_cast<double>(row.adjustedClose)}};
     file += FormatRecordLine(record, 6, separator);
   }
   return file;
@@ -245,9 +245,9 @@ TEST_F(EndToEnd, MarginTablesAreWeeklyWithFiveColumns) {
   std::string expected;
   for (const qs::MarginRow& row : rows) {
     QuoteRecord record{ToSerial(row.date),
-                       {static_cast<float>(row.sellBalance), static_cast<float>(row.sellChange),
-                        static_cast<float>(row.buyBalance), static_cast<float>(row.buyChange),
-                        static_cast<float>(row.ratioHundredths / 100.0), 0.0f}};
+                       {static_cast<double>(row.sellBalance), static_cast<double>(row.sellChange),
+                        static_cast<double>(row.buyBalance), static_cast<double>(row.buyChange),
+                        static_cast<double>(row.ratioHundredths / 100.0), 0.0}};
     expected += FormatRecordLine(record, 5, ',');
   }
   ASSERT_FALSE(rows.empty());

@@ -54,7 +54,7 @@ double ReadValue(std::string_view field) {
 QuoteRecord ParseRecordLine(std::string_view line, int& valueCount) {
   QuoteRecord record;
   std::size_t position = 0;
-  record.date = Parse(NextField(line, position), true);
+  record.date = Parse(NextField(line, position), TimeOfDay::Drop);
   valueCount = 0;
   for (std::string_view field = NextField(line, position);
        !field.empty() && valueCount < kMaxValues; field = NextField(line, position)) {
