@@ -22,8 +22,9 @@ HtmlNode* HtmlTree::Allocate(int code) {
     *node = HtmlNode{};
   } else {
     assert(blockUsed_ <= blockSize_);
-    if (blockUsed_ == blockSize_)
+    if (blockUsed_ == blockSize_) {
       AddBlock();
+    }
     assert(!blocks_.empty() && blockUsed_ < blockSize_);
     // Blocks are raw storage: each node is made once, here.
     node = ::new (static_cast<void*>(blocks_.back().get() + blockUsed_++ * sizeof(HtmlNode)))
@@ -39,8 +40,9 @@ bool HtmlTree::MadeHere(const HtmlNode* node) const {
   std::size_t size = kFirstBlockSize;
   for (const auto& block : blocks_) {
     const std::size_t used = &block == &blocks_.back() ? blockUsed_ : size;
-    if (at >= block.get() && at < block.get() + used * sizeof(HtmlNode))
+    if (at >= block.get() && at < block.get() + used * sizeof(HtmlNode)) {
       return (at - block.get()) % sizeof(HtmlNode) == 0;
+    }
     size = std::min(2 * size, kLargestBlockSize);
   }
   return false;

@@ -100,15 +100,17 @@ bool HtmlLexer::SetShortcuts(bool on) {
 void HtmlLexer::Feed(const char* text, int length, const HtmlLexSinks& sinks) {
   bool atEnd = length <= 0;
   if (pending_.empty()) {
-    if (!atEnd)
+    if (!atEnd) {
       Scan(text, text + length, false, sinks);
+    }
     return;
   }
   // The unfinished token is rescanned from its start together with the new bytes.
   std::string joined = std::move(pending_);
   pending_.clear();
-  if (!atEnd)
+  if (!atEnd) {
     joined.append(text, static_cast<std::size_t>(length));
+  }
   Scan(joined.data(), joined.data() + joined.size(), atEnd, sinks);
 }
 
@@ -141,18 +143,23 @@ void HtmlLexer::Scan(const char* begin, const char* end, bool atEnd, const HtmlL
 int HtmlLexer::ScanPlainTag(const char* start, const char* end, const HtmlLexSinks& sinks) {
   const char* name = start + 1;
   bool endTag = name < end && *name == '/';
-  if (endTag)
+  if (endTag) {
     ++name;
-  if (name >= end || !IsAsciiLetter(*name))
+  }
+  if (name >= end || !IsAsciiLetter(*name)) {
     return 0;
+  }
   const char* close = name + 1;
   bool upper = *name <= 'Z';
-  for (; close < end && IsNameChar(*close); ++close)
+  for (; close < end && IsNameChar(*close); ++close) {
     upper |= IsAsciiUpper(*close);
-  if (close < end && IsLexSpace(*close) && !endTag && !upper && normalize_)
+  }
+  if (close < end && IsLexSpace(*close) && !endTag && !upper && normalize_) {
     return ScanTagWithAttributes(start, close, end, sinks);
-  if (close >= end || *close != '>')
+  }
+  if (close >= end || *close != '>') {
     return 0;
+  }
 
   auto openLength = static_cast<int>(close - start);
   const char* openText = start;
@@ -181,8 +188,9 @@ struct PlainTagPieces {
   std::size_t count = 0;
 
   bool Add(HtmlLexKind kind, const char* begin, const char* end) {
-    if (count == kMaxPieces)
+    if (count == kMaxPieces) {
       return false;
+    }
     kinds[count] = kind;
     texts[count] = begin;
     lengths[count] = static_cast<int>(end - begin);
@@ -192,14 +200,16 @@ struct PlainTagPieces {
 };
 
 const char* SkipLexSpace(const char* p, const char* end) {
-  while (p < end && IsLexSpace(*p))
+  while (p < end && IsLexSpace(*p)) {
     ++p;
+  }
   return p;
 }
 
 const char* SkipNameChars(const char* p, const char* end) {
-  while (p < end && IsNameChar(*p))
+  while (p < end && IsNameChar(*p)) {
     ++p;
+  }
   return p;
 }
 
@@ -207,8 +217,9 @@ const char* SkipNameChars(const char* p, const char* end) {
 // when it runs to the end of the text, where the rules would wait for more.
 const char* UnquotedValueEnd(const char* value, const char* end) {
   const char* p = value + 1;
-  while (p < end && !IsNotValueByte(*p))
+  while (p < end && !IsNotValueByte(*p)) {
     ++p;
+  }
   return p < end ? SkipLexSpace(p, end) : end;
 }
 
@@ -219,27 +230,32 @@ const char* PlainValueEnd(const char* value, const char* end, HtmlLexKind& kind,
   const char c = *value;
   if (c == '"' || c == '\'') {
     const void* quote = std::memchr(value + 1, c, static_cast<std::size_t>(end - value - 1));
-    if (quote == nullptr)
+    if (quote == nullptr) {
       return nullptr;
+    }
     const char* close = static_cast<const char*>(quote) + 1;
     next = SkipLexSpace(close, end);
     // A single quote does not end an unquoted value, so that rule reads on from it too and
     // wins where it reads further.
-    if (c == '\'' && UnquotedValueEnd(value, end) > next)
+    if (c == '\'' && UnquotedValueEnd(value, end) > next) {
       return nullptr;
+    }
     // A literal ending in '=' that holds '>' draws the missing end-quote warning.
-    if (DrawsMissingEndQuoteWarning({value, static_cast<std::size_t>(next - value)}))
+    if (DrawsMissingEndQuoteWarning({value, static_cast<std::size_t>(next - value)})) {
       return nullptr;
+    }
     kind = HtmlLexKind::LiteralValue;
     return close;
   }
-  if (!IsNameChar(c))
+  if (!IsNameChar(c)) {
     return nullptr;
+  }
   // A name value, unless the unquoted-value rule reads further (and reports it).
   const char* nameEnd = SkipNameChars(value + 1, end);
   next = SkipLexSpace(nameEnd, end);
-  if (next >= end || UnquotedValueEnd(value, end) > next)
+  if (next >= end || UnquotedValueEnd(value, end) > next) {
     return nullptr;
+  }
   kind = HtmlLexKind::NameValue;
   return nameEnd;
 }
@@ -255,26 +271,32 @@ int HtmlLexer::ScanTagWithAttributes(const char* start, const char* nameEnd, con
   pieces.Add(HtmlLexKind::StartTagOpen, start, nameEnd);
   const char* p = SkipLexSpace(nameEnd, end);
   while (p < end && *p != '>') {
-    if (!IsAsciiLetter(*p))
+    if (!IsAsciiLetter(*p)) {
       return 0;
+    }
     const char* name = p;
     const char* afterName = SkipNameChars(p + 1, end);
-    if (std::any_of(name, afterName, IsAsciiUpper))
+    if (std::any_of(name, afterName, IsAsciiUpper)) {
       return 0;
+    }
     const char* equals = SkipLexSpace(afterName, end);
-    if (equals >= end || *equals != '=')
+    if (equals >= end || *equals != '=') {
       return 0;
+    }
     const char* value = SkipLexSpace(equals + 1, end);
-    if (value >= end)
+    if (value >= end) {
       return 0;
+    }
     HtmlLexKind kind = HtmlLexKind::NameValue;
     const char* valueEnd = PlainValueEnd(value, end, kind, p);
     if (valueEnd == nullptr || !pieces.Add(HtmlLexKind::AttributeName, name, afterName) ||
-        !pieces.Add(kind, value, valueEnd))
+        !pieces.Add(kind, value, valueEnd)) {
       return 0;
+    }
   }
-  if (p >= end || !pieces.Add(HtmlLexKind::TagClose, p, p + 1))
+  if (p >= end || !pieces.Add(HtmlLexKind::TagClose, p, p + 1)) {
     return 0;
+  }
   Emit(sinks.content, sinks.contentUser, static_cast<int>(pieces.count), pieces.kinds.data(),
        pieces.texts.data(), pieces.lengths.data());
   return static_cast<int>(p + 1 - start);
@@ -284,13 +306,16 @@ int HtmlLexer::ScanTagWithAttributes(const char* start, const char* nameEnd, con
 // markup: the only rule that matches is data, and its match ends at the first '<' or '&' that
 // begins no data unit. Anything less plain goes through the rules.
 int HtmlLexer::ScanPlainData(const char* start, const char* end, const HtmlLexSinks& sinks) {
-  if (*start == '&' || *start == ']')
+  if (*start == '&' || *start == ']') {
     return 0;
+  }
   const char* stop = start + 1;
-  while (stop < end && !InLexClass(*stop, LexClass::DataStop))
+  while (stop < end && !InLexClass(*stop, LexClass::DataStop)) {
     ++stop;
-  if (end - stop < 2 || BeginsDataUnit(stop[0], stop[1]))
+  }
+  if (end - stop < 2 || BeginsDataUnit(stop[0], stop[1])) {
     return 0;
+  }
   auto length = static_cast<int>(stop - start);
   const HtmlLexKind kind = HtmlLexKind::Data;
   Emit(sinks.content, sinks.contentUser, 1, &kind, &start, &length);
@@ -298,8 +323,9 @@ int HtmlLexer::ScanPlainData(const char* start, const char* end, const HtmlLexSi
 }
 
 int HtmlLexer::Act(LexRule rule, const char* start, int length, const HtmlLexSinks& sinks) {
-  if (IsContentRule(rule))
+  if (IsContentRule(rule)) {
     return ActContent(rule, start, length, sinks);
+  }
   if (IsTagRule(rule)) {
     ActTag(rule, start, length, sinks);
   } else if (IsDeclarationRule(rule)) {
@@ -382,8 +408,10 @@ void HtmlLexer::ActTag(LexRule rule, const char* start, int length, const HtmlLe
     case LexRule::AttributeNameEquals: {
       int nameLength = length;
       if (normalize_) {
-        while (nameLength > 1 && (start[nameLength - 1] == '=' || IsCSpace(start[nameLength - 1])))
+        while (nameLength > 1 &&
+               (start[nameLength - 1] == '=' || IsCSpace(start[nameLength - 1]))) {
           --nameLength;
+        }
       }
       Append(HtmlLexKind::AttributeName, start, nameLength, true);
       mode_ = HtmlLexMode::ValueMode;
@@ -398,8 +426,9 @@ void HtmlLexer::ActTag(LexRule rule, const char* start, int length, const HtmlLe
       mode_ = HtmlLexMode::StartTagMode;
       break;
     case LexRule::QuotedValue:
-      if (DrawsMissingEndQuoteWarning({start, static_cast<std::size_t>(length)}))
+      if (DrawsMissingEndQuoteWarning({start, static_cast<std::size_t>(length)})) {
         Report(LexMessage::MissingEndQuote, start, length, sinks);
+      }
       Append(HtmlLexKind::LiteralValue, start, length, false);
       mode_ = HtmlLexMode::StartTagMode;
       break;
@@ -489,8 +518,9 @@ void HtmlLexer::Report(LexMessage message, const char* start, int length,
 
 void HtmlLexer::Append(HtmlLexKind kind, const char* text, int length, bool lowered) {
   if (normalize_) {
-    while (length > 1 && IsCSpace(text[length - 1]))
+    while (length > 1 && IsCSpace(text[length - 1])) {
       --length;
+    }
     if (lowered) {
       const char* end = text + length;
       const char* upper = std::find_if(text, end, IsAsciiUpper);
@@ -516,8 +546,9 @@ void HtmlLexer::AppendEmpty(HtmlLexKind kind) {
 void HtmlLexer::KeepAccumulatedTexts(const char* begin, const char* end) {
   for (std::size_t i = accFirstView_; i < accTexts_.size(); ++i) {
     const char* text = accTexts_[i];
-    if (text == nullptr || text < begin || text >= end)
+    if (text == nullptr || text < begin || text >= end) {
       continue;
+    }
     auto length = static_cast<std::size_t>(accLengths_[i]);
     char* copy = copies_.Allocate(length);
     std::copy(text, text + length, copy);
@@ -558,8 +589,9 @@ void HtmlLexer::CopyArena::Release() {
 
 void HtmlLexer::Emit(HtmlLexCallback callback, void* user, int count, const HtmlLexKind* kinds,
                      const char* const* texts, const int* lengths) {
-  if (callback != nullptr && count > 0)
+  if (callback != nullptr && count > 0) {
     callback(user, *this, count, kinds, texts, lengths);
+  }
 }
 
 }  // namespace pelmo

@@ -21,8 +21,9 @@ bool Is(int c, LexClass classes) {
 }
 
 std::ptrdiff_t Skip(LexProbe& probe, std::ptrdiff_t i, LexClass classes) {
-  while (Is(probe.At(i), classes))
+  while (Is(probe.At(i), classes)) {
     ++i;
+  }
   return i;
 }
 
@@ -33,22 +34,25 @@ struct Best {
   void Offer(LexRule rule, std::ptrdiff_t length) {
     assert(rule > lastOffered && "rules are offered in priority order");
     lastOffered = rule;
-    if (length > match.length)
+    if (length > match.length) {
       match = {rule, static_cast<int>(length)};
+    }
   }
 };
 
 // L N* S* from offset `i`; 0 when there is no letter there.
 std::ptrdiff_t NameWithSpace(LexProbe& probe, std::ptrdiff_t i) {
-  if (!Is(probe.At(i), kLetter))
+  if (!Is(probe.At(i), kLetter)) {
     return 0;
+  }
   return Skip(probe, Skip(probe, i + 1, kName), kSpace);
 }
 
 // One byte of class `first` at `i`, then `rest`*, then an optional terminator.
 std::ptrdiff_t Reference(LexProbe& probe, std::ptrdiff_t i, LexClass first, LexClass rest) {
-  if (!Is(probe.At(i), first))
+  if (!Is(probe.At(i), first)) {
     return 0;
+  }
   std::ptrdiff_t j = Skip(probe, i + 1, rest);
   return Is(probe.At(j), kTerm) ? j + 1 : j;
 }
@@ -66,14 +70,17 @@ std::ptrdiff_t DataLength(LexProbe& probe) {
   std::ptrdiff_t available = probe.available();
   std::ptrdiff_t i = 0;
   for (;;) {
-    while (i < available && !(InLexClass(text[i], kDataStop)))
+    while (i < available && !(InLexClass(text[i], kDataStop))) {
       ++i;
+    }
     int c = probe.At(i);
-    if (c < 0)
+    if (c < 0) {
       break;
+    }
     int next = probe.At(i + 1);
-    if (next < 0 || !BeginsDataUnit(static_cast<char>(c), static_cast<char>(next)))
+    if (next < 0 || !BeginsDataUnit(static_cast<char>(c), static_cast<char>(next))) {
       break;
+    }
     i += 2;
   }
   return i == 0 ? 1 : i;
@@ -93,28 +100,35 @@ LexRuleMatch MatchContent(LexProbe& probe) {
     int c1 = probe.At(1);
     if (c1 == '/') {
       best.Offer(LexRule::EndTagOpen, NameWithSpace(probe, 2));
-      if (probe.At(2) == '>')
+      if (probe.At(2) == '>') {
         best.Offer(LexRule::EmptyEndTag, 3);
+      }
     } else if (c1 == '!') {
       best.Offer(LexRule::DeclarationOpen, NameWithSpace(probe, 2));
       int c2 = probe.At(2);
-      if (c2 == '>')
+      if (c2 == '>') {
         best.Offer(LexRule::EmptyDeclaration, 3);
-      if (c2 == '-' && probe.At(3) == '-')
+      }
+      if (c2 == '-' && probe.At(3) == '-') {
         best.Offer(LexRule::CommentOpen, 4);
-      if (c2 == '[')
+      }
+      if (c2 == '[') {
         best.Offer(LexRule::MarkedSection, Skip(probe, 3, kSpace));
+      }
     } else if (c1 == '?') {
       std::ptrdiff_t close = probe.Find(2, '>');
-      if (close >= 0)
+      if (close >= 0) {
         best.Offer(LexRule::ProcessingInstruction, close + 1);
+      }
     }
     best.Offer(LexRule::StartTagOpen, NameWithSpace(probe, 1));
-    if (c1 == '>')
+    if (c1 == '>') {
       best.Offer(LexRule::EmptyStartTag, 2);
+    }
   } else if (c == ']') {
-    if (probe.At(1) == ']' && probe.At(2) == '>')
+    if (probe.At(1) == ']' && probe.At(2) == '>') {
       best.Offer(LexRule::MarkedSectionEnd, 3);
+    }
   }
   best.Offer(LexRule::CharacterData, DataLength(probe));
   return best.match;
@@ -125,16 +139,20 @@ LexRuleMatch MatchTag(LexProbe& probe, bool startTag) {
   int c = probe.At(0);
   if (startTag && Is(c, kLetter)) {
     std::ptrdiff_t name = Skip(probe, Skip(probe, 1, kName), kSpace);
-    if (probe.At(name) == '=')
+    if (probe.At(name) == '=') {
       best.Offer(LexRule::AttributeNameEquals, Skip(probe, name + 1, kSpace));
+    }
     best.Offer(LexRule::AttributeNameAlone, name);
   }
-  if (c == '>')
+  if (c == '>') {
     best.Offer(LexRule::TagClose, 1);
-  if (startTag && c == '/')
+  }
+  if (startTag && c == '/') {
     best.Offer(LexRule::NetTag, 1);
-  if (c == '<')
+  }
+  if (c == '<') {
     best.Offer(LexRule::UnclosedTag, 1);
+  }
   best.Offer(c == '\n' ? LexRule::LineFeedInMarkup : LexRule::BadCharInTag, 1);
   return best.match;
 }
@@ -142,18 +160,22 @@ LexRuleMatch MatchTag(LexProbe& probe, bool startTag) {
 LexRuleMatch MatchValue(LexProbe& probe) {
   Best best;
   int c = probe.At(0);
-  if (Is(c, kName))
+  if (Is(c, kName)) {
     best.Offer(LexRule::NameValue, Skip(probe, Skip(probe, 1, kName), kSpace));
-  if (c == '"' || c == '\'')
+  }
+  if (c == '"' || c == '\'') {
     best.Offer(LexRule::QuotedValue, QuotedLiteral(probe, static_cast<char>(c)));
+  }
   if (c >= 0 && !Is(c, kNotValue)) {
     std::ptrdiff_t i = 1;
-    for (int b = probe.At(i); b >= 0 && !Is(b, kNotValue); b = probe.At(i))
+    for (int b = probe.At(i); b >= 0 && !Is(b, kNotValue); b = probe.At(i)) {
       ++i;
+    }
     best.Offer(LexRule::UnquotedValue, Skip(probe, i, kSpace));
   }
-  if (c == '>')
+  if (c == '>') {
     best.Offer(LexRule::TagCloseForValue, 1);
+  }
   best.Offer(c == '\n' ? LexRule::LineFeedInMarkup : LexRule::BadCharInTag, 1);
   return best.match;
 }
@@ -163,23 +185,29 @@ LexRuleMatch MatchDeclaration(LexProbe& probe, bool comment) {
   int c = probe.At(0);
   if (c == '-' && probe.At(1) == '-') {
     std::ptrdiff_t close = probe.FindDoubleDash(2);
-    if (close >= 0)
+    if (close >= 0) {
       best.Offer(LexRule::DeclarationComment, Skip(probe, close + 2, kSpace));
+    }
   }
   if (!comment) {
-    if (c == '%')
+    if (c == '%') {
       best.Offer(LexRule::ParameterEntity,
                  Skip(probe, Reference(probe, 1, kLetter, kName), kSpace));
-    if (Is(c, kDigit))
+    }
+    if (Is(c, kDigit)) {
       best.Offer(LexRule::DeclarationNumber, Skip(probe, Skip(probe, 1, kDigit), kSpace));
+    }
     best.Offer(LexRule::DeclarationName, NameWithSpace(probe, 0));
-    if (c == '"' || c == '\'')
+    if (c == '"' || c == '\'') {
       best.Offer(LexRule::DeclarationLiteral, QuotedLiteral(probe, static_cast<char>(c)));
+    }
   }
-  if (c == '>')
+  if (c == '>') {
     best.Offer(LexRule::DeclarationClose, 1);
-  if (!comment && c == '[')
+  }
+  if (!comment && c == '[') {
     best.Offer(LexRule::DeclarationSubset, 1);
+  }
   best.Offer(c == '\n' ? LexRule::LineFeedInMarkup : LexRule::IllegalDeclarationChar, 1);
   return best.match;
 }
@@ -187,8 +215,9 @@ LexRuleMatch MatchDeclaration(LexProbe& probe, bool comment) {
 LexRuleMatch MatchSkip(LexProbe& probe) {
   Best best;
   if (probe.At(0) == ']') {
-    if (probe.At(1) == ']' && probe.At(2) == '>')
+    if (probe.At(1) == ']' && probe.At(2) == '>') {
       best.Offer(LexRule::SkipEnd, 3);
+    }
     best.Offer(LexRule::SkipBracket, 1);
   } else {
     const char* text = probe.start();
@@ -207,16 +236,18 @@ LexRuleMatch MatchSkip(LexProbe& probe) {
 }  // namespace
 
 bool BeginsDataUnit(char stop, char next) {
-  if (stop == '&')
+  if (stop == '&') {
     return next != '#' && next != '&' && next != '<' &&
            !Is(static_cast<unsigned char>(next), kLetter);
+  }
   return Is(static_cast<unsigned char>(next), kSpace | kOther) || next == '[' || next == ']';
 }
 
 const char* LexSearchCache::FindByte(const char* from, char c) {
   Entry& entry = entries_[c == '"' ? 0 : c == '\'' ? 1 : 2];
-  if (entry.from != nullptr && entry.from <= from && from <= entry.found)
+  if (entry.from != nullptr && entry.from <= from && from <= entry.found) {
     return entry.found;
+  }
   const void* hit =
       from < end_ ? std::memchr(from, c, static_cast<std::size_t>(end_ - from)) : nullptr;
   entry = {from, hit == nullptr ? end_ : static_cast<const char*>(hit)};
@@ -225,14 +256,16 @@ const char* LexSearchCache::FindByte(const char* from, char c) {
 
 const char* LexSearchCache::FindDoubleDash(const char* from) {
   Entry& entry = entries_[3];
-  if (entry.from != nullptr && entry.from <= from && from <= entry.found)
+  if (entry.from != nullptr && entry.from <= from && from <= entry.found) {
     return entry.found;
+  }
   const char* found = end_;
   for (const char* p = from; p < end_;) {
     auto left = static_cast<std::size_t>(end_ - p);
     const void* hit = std::memchr(p, '-', left);
-    if (hit == nullptr)
+    if (hit == nullptr) {
       break;
+    }
     p = static_cast<const char*>(hit);
     if (p + 1 < end_ && p[1] == '-') {
       found = p;

@@ -35,8 +35,9 @@ TEST(LexRulesTest, EveryMatchedRuleRunsInItsModesActionGroup) {
     for (int first = 1; first < 256; ++first) {
       for (int second = 0; second < 256; second += 5) {
         std::string text(1, static_cast<char>(first));
-        if (second != 0)
+        if (second != 0) {
           text += static_cast<char>(second);
+        }
         LexSearchCache cache(text.data() + text.size());
         LexProbe probe(text.data(), cache);
         LexRuleMatch match = MatchLexRule(mode, probe);

@@ -18,8 +18,9 @@ std::string_view View(HtmlSpan span) {
 
 // A quoted value loses its first byte and its last; a lone quote leaves nothing.
 std::string_view Unquoted(std::string_view value) {
-  if (value.empty() || (value[0] != '"' && value[0] != '\''))
+  if (value.empty() || (value[0] != '"' && value[0] != '\'')) {
     return value;
+  }
   return value.size() < 2 ? std::string_view() : value.substr(1, value.size() - 2);
 }
 
@@ -52,8 +53,9 @@ HtmlToken* HtmlTokenList::NewToken() {
     free_ = token->next;
     return token;
   }
-  if (chunkNext_ == chunkEnd_)
+  if (chunkNext_ == chunkEnd_) {
     AddChunk();
+  }
   // Tokens are made from the front of the last chunk, which ends at `chunkEnd_`.
   assert(chunkNext_ >= chunks_.back().tokens && chunkNext_ < chunkEnd_ &&
          chunkEnd_ == chunks_.back().tokens + chunks_.back().capacity);
@@ -120,8 +122,9 @@ bool HtmlTokenList::MadeHere(const HtmlToken* token) const {
 }
 
 HtmlText& HtmlTokenList::TailText() {
-  if (tail == nullptr || tail->kind != HtmlTokenKind::Text)
+  if (tail == nullptr || tail->kind != HtmlTokenKind::Text) {
     AppendToken(HtmlTokenKind::Text);
+  }
   return tail->text;
 }
 
@@ -154,17 +157,20 @@ void HtmlTokenList::OnEndTag(HtmlSpan name) {
     return;
   }
   HtmlToken* before = end->prev;
-  if (before == nullptr || before->kind != HtmlTokenKind::Text)
+  if (before == nullptr || before->kind != HtmlTokenKind::Text) {
     return;
+  }
   // Blanks before an end tag are layout, not content; text left empty (whitespace only, or
   // a reference that decoded to nothing) goes altogether.
   std::string& chars = before->text.chars;
   std::size_t length = chars.size();
-  while (length > 0 && IsCSpace(chars[length - 1]))
+  while (length > 0 && IsCSpace(chars[length - 1])) {
     --length;
+  }
   chars.resize(length);
-  if (length == 0)
+  if (length == 0) {
     RemoveToken(before);
+  }
 }
 
 void HtmlTokenList::OnText(HtmlSpan span) {
@@ -175,21 +181,24 @@ void HtmlTokenList::OnText(HtmlSpan span) {
   if (text.chars.empty() && before != nullptr && before->kind == HtmlTokenKind::StartTag &&
       !(before->attributes != nullptr && before->attributes->element == kElementPre)) {
     std::size_t skip = 0;
-    while (skip < bytes.size() && IsCSpace(bytes[skip]))
+    while (skip < bytes.size() && IsCSpace(bytes[skip])) {
       ++skip;
+    }
     bytes.remove_prefix(skip);
   }
   text.chars.append(bytes);
-  if (text.chars.empty())
+  if (text.chars.empty()) {
     RemoveToken(tail);
+  }
 }
 
 void HtmlTokenList::OnReference(HtmlSpan reference) {
   HtmlText& text = TailText();
   std::uint16_t character = MapCharacter(DecodeReference(View(reference)));
   auto byte = static_cast<char>(character & 0xFFu);
-  if (byte != 0)
+  if (byte != 0) {
     text.chars.push_back(byte);
+  }
 }
 
 }  // namespace pelmo

@@ -131,25 +131,33 @@ struct Nesting {
 // kind (a list item in a list, a cell in a row in a table).
 std::vector<Nesting> ContainerNestings() {
   const auto prefix = [](std::string_view name) -> std::string {
-    if (name == "li")
+    if (name == "li") {
       return "<ul>";
-    if (name == "dd" || name == "dt")
+    }
+    if (name == "dd" || name == "dt") {
       return "<dl>";
-    if (name == "tr" || name == "caption")
+    }
+    if (name == "tr" || name == "caption") {
       return "<table>";
-    if (name == "td" || name == "th")
+    }
+    if (name == "td" || name == "th") {
       return "<table><tr>";
+    }
     return "";
   };
   const auto suffix = [](std::string_view name) -> std::string {
-    if (name == "ul" || name == "ol" || name == "dir" || name == "menu")
+    if (name == "ul" || name == "ol" || name == "dir" || name == "menu") {
       return "<li>";
-    if (name == "dl")
+    }
+    if (name == "dl") {
       return "<dd>";
-    if (name == "table")
+    }
+    if (name == "table") {
       return "<tr><td>";
-    if (name == "tr")
+    }
+    if (name == "tr") {
       return "<td>";
+    }
     return "";
   };
   std::vector<Nesting> nestings;

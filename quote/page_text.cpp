@@ -11,8 +11,9 @@ namespace {
 
 // ASCII letters only: the process locale must not change which bytes are removed.
 std::string MapCase(std::string text, bool upper) {
-  for (char& c : text)
+  for (char& c : text) {
     c = upper ? UpperAscii(c) : LowerAscii(c);
+  }
   return text;
 }
 
