@@ -77,7 +77,7 @@ Period PeriodOf(std::string_view argument) {
 }
 
 bool ReadDate(std::string_view argument, CalendarTime& field) {
-  const auto time = ToCalendar(Parse(argument, false));
+  const auto time = ToCalendar(Parse(argument, TimeOfDay::Keep));
   if (!time) {
     return false;
   }

@@ -57,22 +57,22 @@ void ShowLines(int readEnd, HANDLE console) {
 
 }  // namespace
 
-int RunDownloadForPerson(DownloadJob& job) {
+int RunDownloadForPerson(DownloadJob& job, const OutputTarget& output) {
   const HANDLE console = ::GetStdHandle(STD_ERROR_HANDLE);
   int ends[2] = {-1, -1};
   if (job.errorStream != stderr || !IsConsole(console) ||
       ::_pipe(ends, kPipeSize, _O_BINARY) != 0) {
-    return RunDownload(job);
+    return RunDownload(job, output);
   }
   std::FILE* notes = ::_fdopen(ends[1], "wb");
   if (notes == nullptr) {
     ::_close(ends[0]);
     ::_close(ends[1]);
-    return RunDownload(job);
+    return RunDownload(job, output);
   }
   std::thread shower(ShowLines, ends[0], console);
   std::FILE* const errorStream = std::exchange(job.errorStream, notes);
-  const int exitCode = RunDownload(job);
+  const int exitCode = RunDownload(job, output);
   job.errorStream = errorStream;
   // The end of the pipe lets the reader show the last line and stop.
   std::fclose(notes);

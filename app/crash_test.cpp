@@ -20,6 +20,7 @@
 #include "app/output_file.h"
 #include "app/page_server_test_util.h"
 #include "app/test_process.h"
+#include "base/sanitizer.h"
 
 namespace pelmo {
 namespace {
@@ -34,17 +35,7 @@ using testing::ServiceRows;
 using testing::WriteFileBytes;
 
 // Sanitized runs start several times slower; their build kills fewer of them.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kRuns = 20;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr int kRuns = 20;
-#else
-constexpr int kRuns = 100;
-#endif
-#else
-constexpr int kRuns = 100;
-#endif
+constexpr int kRuns = kAddressSanitizerBuild ? 20 : 100;
 constexpr unsigned kSeed = 20070105;
 // Enough rows that loading and writing the file take a while too.
 constexpr int kOldRows = 10000;
@@ -114,6 +105,28 @@ class CrashTest : public ::testing::Test {
             "8306"};
   }
 
+  // The new file and the lengths of the download (from the first request to the last
+  // page sent) and of what follows it, from an undisturbed run.
+  struct Reference {
+    std::string updated;
+    Clock::duration download{};
+    Clock::duration rest{};
+  };
+  Reference RunUndisturbed(PageTestServer& server, const std::string& previous,
+                           const std::string& earlier);
+
+  // The files other than the output and the backup, with their contents.
+  std::map<std::string, std::string> Leftovers() const {
+    std::map<std::string, std::string> leftovers;
+    for (const auto& entry : fs::directory_iterator(dir_)) {
+      const std::string name = entry.path().filename().string();
+      if (name != "8306.csv" && name != "8306.bak") {
+        leftovers[name] = ReadFileBytes(entry.path());
+      }
+    }
+    return leftovers;
+  }
+
   fs::path dir_;
 };
 
@@ -130,6 +143,33 @@ long long Micros(Clock::duration d) {
   return std::chrono::duration_cast<std::chrono::microseconds>(d).count();
 }
 
+CrashTest::Reference CrashTest::RunUndisturbed(PageTestServer& server, const std::string& previous,
+                                               const std::string& earlier) {
+  Reference reference;
+  Reset(previous, earlier);
+  const std::size_t requestsBefore = server.targets().size();
+  const int sentBefore = server.pagesSent();
+  const pid_t pid = StartPelmo(Args(server.host()), dir_);
+  WaitUntil([&] { return server.targets().size() > requestsBefore; });
+  const Clock::time_point requested = Clock::now();
+  WaitUntil([&] { return server.pagesSent() - sentBefore == 2; });
+  const Clock::time_point downloaded = Clock::now();
+  int status = 0;
+  waitpid(pid, &status, 0);
+  reference.download = downloaded - requested;
+  reference.rest = Clock::now() - downloaded;
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  reference.updated = ReadFileBytes(dir_ / "8306.csv");
+  // Compared as a whole; files this size are not worth printing.
+  EXPECT_TRUE(reference.updated ==
+              previous + ServiceRows("8306.t", ServiceDay(2007, 1, 1), ServiceDay(2007, 3, 31)))
+      << reference.updated.size() << " bytes";
+  EXPECT_TRUE(ReadFileBytes(dir_ / "8306.bak") == previous);
+  std::printf("[  timing  ] download %lld us, then %lld us to the end\n",
+              Micros(reference.download), Micros(reference.rest));
+  return reference;
+}
+
 TEST_F(CrashTest, KillAtAnyMomentLeavesACompleteFile) {
   std::printf("[   seed   ] %u, %d runs\n", kSeed, kRuns);
   const std::string earlier = RowsFrom1900(kOldRows - 1);
@@ -138,27 +178,14 @@ TEST_F(CrashTest, KillAtAnyMomentLeavesACompleteFile) {
   PageTestServer server([](const std::string&) { return Answer::SlowPage; }, 4,
                         std::chrono::milliseconds(1));
 
-  // An undisturbed run gives the new file and the lengths of the download (from the first
-  // request to the last page sent) and of what follows it.
-  Reset(previous, earlier);
-  const pid_t reference = StartPelmo(Args(server.host()), dir_);
-  WaitUntil([&] { return !server.targets().empty(); });
-  const Clock::time_point requested = Clock::now();
-  WaitUntil([&] { return server.pagesSent() == 2; });
-  const Clock::time_point downloaded = Clock::now();
+  const Reference reference = RunUndisturbed(server, previous, earlier);
+  if (::testing::Test::HasFatalFailure()) {
+    return;
+  }
+  const std::string& updated = reference.updated;
+  const Clock::duration download = reference.download;
+  const Clock::duration rest = reference.rest;
   int status = 0;
-  waitpid(reference, &status, 0);
-  const Clock::duration download = downloaded - requested;
-  const Clock::duration rest = Clock::now() - downloaded;
-  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  const std::string updated = ReadFileBytes(dir_ / "8306.csv");
-  // Compared as a whole; files this size are not worth printing.
-  ASSERT_TRUE(updated ==
-              previous + ServiceRows("8306.t", ServiceDay(2007, 1, 1), ServiceDay(2007, 3, 31)))
-      << updated.size() << " bytes";
-  ASSERT_TRUE(ReadFileBytes(dir_ / "8306.bak") == previous);
-  std::printf("[  timing  ] download %lld us, then %lld us to the end\n", Micros(download),
-              Micros(rest));
 
   std::mt19937 random(kSeed);
   std::map<std::string, int> outcomes;
@@ -192,8 +219,15 @@ TEST_F(CrashTest, KillAtAnyMomentLeavesACompleteFile) {
     ASSERT_TRUE(fs::exists(dir_ / "8306.csv"));
     ASSERT_TRUE(output == previous || output == updated) << output.size() << " bytes";
     ASSERT_TRUE(backup == earlier || backup == previous) << backup.size() << " bytes";
+    bool previousLeftOver = false;
+    for (const auto& [name, contents] : Leftovers()) {
+      previousLeftOver = previousLeftOver || contents == previous;
+    }
     if (output == updated) {
-      ASSERT_TRUE(backup == previous) << "the new file stands without the old one as backup";
+      // Killed between putting the new file in place and naming the backup, the old file
+      // is still there under its temporary name.
+      ASSERT_TRUE(backup == previous || previousLeftOver)
+          << "the new file stands without the old one";
     }
     if (!killed) {
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
@@ -206,8 +240,8 @@ TEST_F(CrashTest, KillAtAnyMomentLeavesACompleteFile) {
       outcome = "finished before the kill";
     } else if (output == updated) {
       outcome = "killed after the new file was in place";
-    } else if (backup == previous) {
-      outcome = "killed between the backup and the rename";
+    } else if (previousLeftOver) {
+      outcome = "killed between the new file and the backup";
     } else if (left > 0) {
       outcome = "killed while writing the temporary file";
     } else if (fetchedAll) {
@@ -221,6 +255,66 @@ TEST_F(CrashTest, KillAtAnyMomentLeavesACompleteFile) {
     std::printf("[ outcome  ] %3d %s\n", count, outcome.c_str());
   }
   std::printf("[ outcome  ] %d temporary files left behind\n", leftovers);
+}
+
+// SIGINT and SIGTERM at random moments end the run, but only after its temporary files
+// are gone (or a backup whose new file is in place has its name); SIGXFSZ is ignored.
+TEST_F(CrashTest, SignalsAtAnyMomentLeaveNoTemporaryFile) {
+  const std::string earlier = RowsFrom1900(kOldRows - 1);
+  const std::string previous = RowsFrom1900(kOldRows);
+  PageTestServer server([](const std::string&) { return Answer::SlowPage; }, 4,
+                        std::chrono::milliseconds(1));
+  const Reference reference = RunUndisturbed(server, previous, earlier);
+  ASSERT_FALSE(HasFailure());
+  std::mt19937 random(kSeed);
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGXFSZ}) {
+    std::map<std::string, int> outcomes;
+    Reset(previous, earlier);
+    for (int run = 0; run < kRuns / 4; ++run) {
+      // Most signals come after the last page was sent, while the file is written.
+      const bool early = run % 4 == 0;
+      std::uniform_int_distribution<long long> pick(
+          0, early ? Micros(reference.download) : Micros(reference.rest) * 5 / 4);
+      const long long delay = pick(random);
+      const std::size_t requestsBefore = server.targets().size();
+      const int sentBefore = server.pagesSent();
+      const pid_t pid = StartPelmo(Args(server.host()), dir_);
+      if (early) {
+        WaitUntil([&] { return server.targets().size() > requestsBefore; });
+      } else {
+        WaitUntil([&] { return server.pagesSent() - sentBefore == 2; });
+      }
+      std::this_thread::sleep_for(std::chrono::microseconds(delay));
+      kill(pid, signalNumber);
+      int status = 0;
+      waitpid(pid, &status, 0);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+
+      SCOPED_TRACE("signal " + std::to_string(signalNumber) + ", run " + std::to_string(run) +
+                   ", after " + std::to_string(delay) + " us");
+      const std::string output = ReadFileBytes(dir_ / "8306.csv");
+      const std::string backup = ReadFileBytes(dir_ / "8306.bak");
+      ASSERT_TRUE(output == previous || output == reference.updated) << output.size();
+      ASSERT_TRUE(output == previous ? backup == earlier : backup == previous) << backup.size();
+      const auto left = Leftovers();
+      ASSERT_TRUE(left.empty()) << left.begin()->first << " " << left.begin()->second.size();
+      if (signalNumber == SIGXFSZ) {
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        ASSERT_TRUE(output == reference.updated);
+      } else {
+        ASSERT_TRUE((WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) ||
+                    (WIFEXITED(status) && WEXITSTATUS(status) == 0))
+            << status;
+      }
+      ++outcomes[WIFSIGNALED(status)
+                     ? (output == previous ? "ended, old file kept" : "ended, new file in place")
+                     : "finished"];
+      Reset(previous, earlier);
+    }
+    for (const auto& [outcome, count] : outcomes) {
+      std::printf("[ signal %d ] %3d %s\n", signalNumber, count, outcome.c_str());
+    }
+  }
 }
 
 }  // namespace

@@ -18,10 +18,9 @@ void ReportFetchFailure(std::FILE* messages, const DateWindow& window, const std
   std::fflush(messages);
 }
 
-}  // namespace
-
-int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
-                std::FILE* messages) {
+// Fetches, sorts and adjusts. Returns whether some window could not be fetched.
+bool Download(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
+              std::FILE* messages) {
   // All windows are built before the first request, so a slow service cannot shift them.
   const std::vector<DateWindow> windows = BuildWindows(job.start, job.end, job.period);
   // Pages replace stored rows; how far the existing file reached must be known before.
@@ -39,16 +38,33 @@ int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree
     AdjustForSplits(job.records.MutableRecords(), job.splitEvents.Events(), storedThrough);
     job.splitEvents.Clear();
   }
-  const int written = WriteOutput(job, messages);
+  return anyFailed;
+}
+
+int ExitCode(bool anyFailed, int written) {
   if (written != 0) {
     return written;
   }
   return anyFailed ? kExitServiceUnavailable : 0;
 }
 
-int RunDownload(DownloadJob& job) {
+}  // namespace
+
+int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
+                std::FILE* messages, const OutputTarget& output) {
+  const bool anyFailed = Download(job, pages, parseTree, messages);
+  return ExitCode(anyFailed, WriteOutput(job, output, messages));
+}
+
+int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
+                std::FILE* messages) {
+  const bool anyFailed = Download(job, pages, parseTree, messages);
+  return ExitCode(anyFailed, WriteOutput(job, messages));
+}
+
+int RunDownload(DownloadJob& job, const OutputTarget& output) {
   HttpPageSource pages;
-  return RunDownload(job, pages, ParseQuotePageTree, stderr);
+  return RunDownload(job, pages, ParseQuotePageTree, stderr, output);
 }
 
 }  // namespace pelmo

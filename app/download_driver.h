@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "app/output_target.h"
 #include "app/records/download_job.h"
 #include "quote/quote_page.h"
 
@@ -19,12 +20,17 @@ inline constexpr int kExitServiceUnavailable = 69;
 // "pelmo: cannot fetch YYYY/MM/DD-YYYY/MM/DD: REASON"; the run goes on and the file is
 // written all the same. With adjust, the records are rescaled by AdjustForSplits, which
 // tells the rows loaded from the existing file (all of `records` on entry) from the page
-// rows. Returns 0, kExitServiceUnavailable after a failed window, or the errno of a failed
-// write.
+// rows. Returns 0, kExitServiceUnavailable after a failed window, or the
+// exit code of a failed write (see WriteOutput), which writes to `output`, found before
+// the download.
+int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
+                std::FILE* messages, const OutputTarget& output);
+
+// As above, finding the output at job.outputPath only when it is written.
 int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
                 std::FILE* messages);
 
 // RunDownload over HTTP with the HTML tree builder, messages on standard error.
-int RunDownload(DownloadJob& job);
+int RunDownload(DownloadJob& job, const OutputTarget& output);
 
 }  // namespace pelmo

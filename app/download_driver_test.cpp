@@ -83,7 +83,7 @@ class DownloadDriverTest : public ::testing::Test {
     job.adjust = adjust;
     job.code = "7203.t";
     job.outputPath = folder_.Path("7203.csv");
-    EXPECT_EQ(LoadExistingFile(job), 0);
+    LoadExistingFile(job);
     CapturedStreamForTest messages;
     EXPECT_EQ(RunDownload(job, history_, ParseQuotePageTree, messages.get()), 0);
     EXPECT_EQ(messages.Text(), "");

@@ -4,11 +4,12 @@
 // file or a pipe, the run is RunDownload's, byte for byte.
 #pragma once
 
+#include "app/output_target.h"
 #include "app/records/download_job.h"
 
 namespace pelmo {
 
-// Returns RunDownload's exit code.
-int RunDownloadForPerson(DownloadJob& job);
+// Writes into `output`, found before the download. Returns RunDownload's exit code.
+int RunDownloadForPerson(DownloadJob& job, const OutputTarget& output);
 
 }  // namespace pelmo

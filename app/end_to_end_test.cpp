@@ -1,8 +1,8 @@
 // The real pelmo binary against the sample quote service on a free port of 127.0.0.1: the
 // requests it makes, the files it writes, its messages and exit codes. Expected rows come
 // from the service's own history, so a row lost or misread anywhere on the way shows.
-#include <sys/socket.h>
 #include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -58,9 +58,9 @@ std::string ExpectedPriceFile(const std::string& code, qs::Period period, qs::Da
     // Monthly rows show only the month ("2007年1月"), which reads as its first day.
     const qs::Day date = period == qs::Period::Monthly ? qs::FirstOfMonth(row.date) : row.date;
     QuoteRecord record{ToSerial(date),
-                       {static_cast<float>(row.open), static_cast<float>(row.high),
-                        static_cast<float>(row.low), static_cast<float>(row.close),
-                        static_cast<float>(row.volume), static_cast<float>(row.adjustedClose)}};
+                       {static_cast<double>(row.open), static_cast<double>(row.high),
+                        static_cast<double>(row.low), static_cast<double>(row.close),
+                        static_cast<double>(row.volume), static_cast<double>(row.adjustedClose)}};
     file += FormatRecordLine(record, 6, separator);
   }
   return file;
@@ -71,15 +71,16 @@ std::vector<std::string> Lines(const std::string& text) {
   std::size_t begin = 0;
   while (begin < text.size()) {
     std::size_t end = text.find('\n', begin);
-    if (end == std::string::npos) end = text.size();
+    if (end == std::string::npos) {
+      end = text.size();
+    }
     lines.push_back(text.substr(begin, end - begin));
     begin = end + 1;
   }
   return lines;
 }
 
-std::string PriceQuery(const std::string& code, int c, int a, int b, int f, int d, int e,
-                       char g) {
+std::string PriceQuery(const std::string& code, int c, int a, int b, int f, int d, int e, char g) {
   return "/t?c=" + std::to_string(c) + "&a=" + std::to_string(a) + "&b=" + std::to_string(b) +
          "&f=" + std::to_string(f) + "&d=" + std::to_string(d) + "&e=" + std::to_string(e) +
          "&g=" + std::string(1, g) + "&s=" + code + "&y=0&z=" + code;
@@ -132,8 +133,8 @@ TEST_F(EndToEnd, DailyWindowsNewestFirstWriteEveryTradingDay) {
                               PriceQuery("7203.t", 2003, 12, 21, 2004, 2, 9, 'd'),
                               PriceQuery("7203.t", 2003, 11, 1, 2003, 12, 20, 'd'),
                           }));
-  const std::string expected = ExpectedPriceFile("7203.t", qs::Period::Daily,
-                                                 MakeDay(2003, 11, 1), MakeDay(2004, 3, 31), ',');
+  const std::string expected = ExpectedPriceFile("7203.t", qs::Period::Daily, MakeDay(2003, 11, 1),
+                                                 MakeDay(2004, 3, 31), ',');
   ASSERT_FALSE(expected.empty());
   EXPECT_EQ(ReadFileBytes(dir_ / "7203.csv"), expected);
 
@@ -145,8 +146,8 @@ TEST_F(EndToEnd, DailyWindowsNewestFirstWriteEveryTradingDay) {
 TEST_F(EndToEnd, WeeklyRangeWidensToWholeWeeks) {
   QuoteServerProcess server({"--log", LogArgument()});
   // Wednesday 2005/01/05 to Thursday 2007/03/15: Monday 2005/01/03 to Sunday 2007/03/18.
-  const ProcessResult run = Pelmo(server.hostArgument(),
-                                  {"-p", "w", "-s", "2005/01/05", "-e", "2007/03/15", "7203"});
+  const ProcessResult run =
+      Pelmo(server.hostArgument(), {"-p", "w", "-s", "2005/01/05", "-e", "2007/03/15", "7203"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Lines(Log()), (std::vector<std::string>{
                               PriceQuery("7203.t", 2006, 4, 3, 2007, 3, 18, 'w'),
@@ -160,9 +161,9 @@ TEST_F(EndToEnd, WeeklyRangeWidensToWholeWeeks) {
 
 TEST_F(EndToEnd, MonthlyWindowsOfFiftyMonthsInTabFileNamedByOption) {
   QuoteServerProcess server({"--log", LogArgument()});
-  const ProcessResult run = Pelmo(server.hostArgument(), {"-t", "-p", "m", "-o", "monthly.tsv",
-                                                          "-s", "1999/05/20", "-e",
-                                                          "2007/03/10", "6501"});
+  const ProcessResult run =
+      Pelmo(server.hostArgument(),
+            {"-t", "-p", "m", "-o", "monthly.tsv", "-s", "1999/05/20", "-e", "2007/03/10", "6501"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   EXPECT_EQ(Lines(Log()), (std::vector<std::string>{
                               PriceQuery("6501.t", 2003, 2, 1, 2007, 3, 31, 'm'),
@@ -177,14 +178,14 @@ TEST_F(EndToEnd, MonthlyWindowsOfFiftyMonthsInTabFileNamedByOption) {
 TEST_F(EndToEnd, CrLfBodiesGiveTheSameFile) {
   QuoteServerProcess plain;
   QuoteServerProcess crlf({"--crlf"});
-  ASSERT_EQ(Pelmo(plain.hostArgument(), {"-s", "2006/01/01", "-e", "2006/06/30", "-o", "a.csv",
-                                         "8306"})
-                .exitCode,
-            0);
-  ASSERT_EQ(Pelmo(crlf.hostArgument(), {"-s", "2006/01/01", "-e", "2006/06/30", "-o", "b.csv",
-                                        "8306"})
-                .exitCode,
-            0);
+  ASSERT_EQ(
+      Pelmo(plain.hostArgument(), {"-s", "2006/01/01", "-e", "2006/06/30", "-o", "a.csv", "8306"})
+          .exitCode,
+      0);
+  ASSERT_EQ(
+      Pelmo(crlf.hostArgument(), {"-s", "2006/01/01", "-e", "2006/06/30", "-o", "b.csv", "8306"})
+          .exitCode,
+      0);
   const std::string a = ReadFileBytes(dir_ / "a.csv");
   EXPECT_FALSE(a.empty());
   EXPECT_EQ(a, ReadFileBytes(dir_ / "b.csv"));
@@ -195,8 +196,8 @@ TEST_F(EndToEnd, CrLfBodiesGiveTheSameFile) {
 // split day on are as served.
 TEST_F(EndToEnd, AdjustRescalesRowsBeforeTheSplit) {
   QuoteServerProcess server;
-  ASSERT_EQ(Pelmo(server.hostArgument(), {"-s", "2004/01/01", "-e", "2004/02/20", "-o",
-                                          "plain.csv", "7203"})
+  ASSERT_EQ(Pelmo(server.hostArgument(),
+                  {"-s", "2004/01/01", "-e", "2004/02/20", "-o", "plain.csv", "7203"})
                 .exitCode,
             0);
   const ProcessResult run = Pelmo(server.hostArgument(), {"-a", "-s", "2004/01/01", "-e",
@@ -210,8 +211,8 @@ TEST_F(EndToEnd, AdjustRescalesRowsBeforeTheSplit) {
   for (std::size_t i = 0; i < plain.size(); ++i) {
     float p[6], a[6];
     char date[16];
-    ASSERT_EQ(std::sscanf(plain[i].c_str(), "%10[^,],%f,%f,%f,%f,%f,%f", date, &p[0], &p[1],
-                          &p[2], &p[3], &p[4], &p[5]),
+    ASSERT_EQ(std::sscanf(plain[i].c_str(), "%10[^,],%f,%f,%f,%f,%f,%f", date, &p[0], &p[1], &p[2],
+                          &p[3], &p[4], &p[5]),
               7);
     ASSERT_EQ(std::sscanf(adjusted[i].c_str(), "%*10[^,],%f,%f,%f,%f,%f,%f", &a[0], &a[1], &a[2],
                           &a[3], &a[4], &a[5]),
@@ -225,7 +226,9 @@ TEST_F(EndToEnd, AdjustRescalesRowsBeforeTheSplit) {
       }
       EXPECT_NEAR(a[4], p[4] * 1.5, 1.0) << adjusted[i];
     } else {
-      for (int k = 0; k < 5; ++k) EXPECT_FLOAT_EQ(a[k], p[k]) << adjusted[i];
+      for (int k = 0; k < 5; ++k) {
+        EXPECT_FLOAT_EQ(a[k], p[k]) << adjusted[i];
+      }
     }
   }
   EXPECT_GT(before, 5);
@@ -233,9 +236,8 @@ TEST_F(EndToEnd, AdjustRescalesRowsBeforeTheSplit) {
 
 TEST_F(EndToEnd, MarginTablesAreWeeklyWithFiveColumns) {
   QuoteServerProcess server({"--log", LogArgument()});
-  const ProcessResult run = Pelmo(server.hostArgument(), {"-z", "-a", "-p", "m", "-s",
-                                                          "2006/01/04", "-e", "2006/06/28",
-                                                          "7203"});
+  const ProcessResult run = Pelmo(server.hostArgument(), {"-z", "-a", "-p", "m", "-s", "2006/01/04",
+                                                          "-e", "2006/06/28", "7203"});
   EXPECT_EQ(run.exitCode, 0) << run.err;
   // Monday 2006/01/02 to Sunday 2006/07/02, one window, on the margin path.
   EXPECT_EQ(Log(), "/bt?s=7203.t&a=1&b=2&c=2006&d=7&e=2&f=2006\n");
@@ -245,9 +247,9 @@ TEST_F(EndToEnd, MarginTablesAreWeeklyWithFiveColumns) {
   std::string expected;
   for (const qs::MarginRow& row : rows) {
     QuoteRecord record{ToSerial(row.date),
-                       {static_cast<float>(row.sellBalance), static_cast<float>(row.sellChange),
-                        static_cast<float>(row.buyBalance), static_cast<float>(row.buyChange),
-                        static_cast<float>(row.ratioHundredths / 100.0), 0.0f}};
+                       {static_cast<double>(row.sellBalance), static_cast<double>(row.sellChange),
+                        static_cast<double>(row.buyBalance), static_cast<double>(row.buyChange),
+                        static_cast<double>(row.ratioHundredths / 100.0), 0.0}};
     expected += FormatRecordLine(record, 5, ',');
   }
   ASSERT_FALSE(rows.empty());
@@ -258,12 +260,10 @@ TEST_F(EndToEnd, MarginTablesAreWeeklyWithFiveColumns) {
 // and leaves the first run's file as the backup.
 TEST_F(EndToEnd, SecondRunMergesAndKeepsTheFirstAsBackup) {
   QuoteServerProcess server;
-  ASSERT_EQ(Pelmo(server.hostArgument(), {"-s", "2006/01/01", "-e", "2006/03/31", "8306"})
-                .exitCode,
+  ASSERT_EQ(Pelmo(server.hostArgument(), {"-s", "2006/01/01", "-e", "2006/03/31", "8306"}).exitCode,
             0);
   const std::string first = ReadFileBytes(dir_ / "8306.csv");
-  ASSERT_EQ(Pelmo(server.hostArgument(), {"-s", "2006/03/01", "-e", "2006/05/31", "8306"})
-                .exitCode,
+  ASSERT_EQ(Pelmo(server.hostArgument(), {"-s", "2006/03/01", "-e", "2006/05/31", "8306"}).exitCode,
             0);
   EXPECT_EQ(ReadFileBytes(dir_ / "8306.bak"), first);
   EXPECT_EQ(ReadFileBytes(dir_ / "8306.csv"),
@@ -277,8 +277,7 @@ TEST_F(EndToEnd, TabFileIsReadByRunWithoutTabOption) {
                                             MakeDay(2005, 2, 28), '\t');
   ASSERT_FALSE(old.empty());
   WriteFileBytes(dir_ / "8306.csv", old);
-  ASSERT_EQ(Pelmo(server.hostArgument(), {"-s", "2005/03/01", "-e", "2005/04/15", "8306"})
-                .exitCode,
+  ASSERT_EQ(Pelmo(server.hostArgument(), {"-s", "2005/03/01", "-e", "2005/04/15", "8306"}).exitCode,
             0);
   EXPECT_EQ(ReadFileBytes(dir_ / "8306.csv"),
             ExpectedPriceFile("8306.t", qs::Period::Daily, MakeDay(2005, 1, 1),
@@ -319,8 +318,8 @@ TEST_F(EndToEnd, TwelveDroppedConnectionsLoseTheFirstWindowOnly) {
   ASSERT_EQ(Lines(run.err).size(), 1u) << run.err;
   EXPECT_EQ(run.err.rfind("pelmo: cannot fetch 2007/02/09-2007/03/31: ", 0), 0u) << run.err;
   EXPECT_EQ(ReadFileBytes(dir_ / "8306.csv"),
-            ExpectedPriceFile("8306.t", qs::Period::Daily, MakeDay(2007, 1, 1),
-                              MakeDay(2007, 2, 8), ','));
+            ExpectedPriceFile("8306.t", qs::Period::Daily, MakeDay(2007, 1, 1), MakeDay(2007, 2, 8),
+                              ','));
 }
 
 TEST_F(EndToEnd, CodeWithoutDataWritesAnEmptyFile) {

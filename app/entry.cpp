@@ -6,6 +6,7 @@
 #include "app/download_driver.h"
 #include "app/download_for_person.h"
 #include "app/existing_file.h"
+#include "app/signal_cleanup.h"
 #include "app/usage_text.h"
 #include "net/http_global_init.h"
 #include "platform/platform.h"
@@ -34,8 +35,18 @@ int RunJob(std::span<const std::string_view> args, const EntryContext& context) 
       break;
   }
   job.errorStream = context.errorStream;
-  LoadExistingFile(job);
-  return context.download ? context.download(job) : 0;
+  // Found, read and locked before the first request: an output that cannot be read or
+  // written, or that another run holds, stops the run before anything is fetched.
+  OutputTarget output;
+  FileResult found = OutputTarget::Open(job.outputPath, output);
+  if (found.ok()) {
+    found = ReadExistingFile(job, output);
+  }
+  if (!found.ok()) {
+    ReportFileFailure(context.errorStream, found);
+    return found.ExitCode();
+  }
+  return context.download ? context.download(job, output) : 0;
 }
 
 }  // namespace
@@ -44,7 +55,9 @@ EntryContext DefaultEntryContext() {
   EntryContext context;
   context.now = Now();
   context.versionText = VersionText(ProgramPath().c_str());
-  context.download = [](DownloadJob& job) { return RunDownloadForPerson(job); };
+  context.download = [](DownloadJob& job, const OutputTarget& output) {
+    return RunDownloadForPerson(job, output);
+  };
   return context;
 }
 
@@ -65,6 +78,7 @@ int RunPelmo(std::span<const std::string_view> args, const EntryContext& context
 }
 
 int RunPelmo(int argc, char** argv) {
+  SetUpSignals();
   const std::vector<std::string_view> args(argv + (argc > 0 ? 1 : 0), argv + argc);
   // Set up once, before anything else, and kept until the last fetch has ended.
   const HttpGlobalInit http;

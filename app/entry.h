@@ -1,5 +1,7 @@
 // The program entry: reads the command line into a job, answers -h and argument errors
-// itself, loads the existing output file, runs the download and returns the exit code.
+// itself, finds and loads the existing output file, runs the download and returns the exit
+// code. An output that cannot be read ("pelmo: cannot read PATH: REASON") or written, or
+// that another run holds, ends the run before the download.
 #pragma once
 
 #include <cstdio>
@@ -9,6 +11,7 @@
 #include <string_view>
 
 #include "app/dates/serial_date.h"
+#include "app/output_target.h"
 #include "app/records/download_job.h"
 
 namespace pelmo {
@@ -25,8 +28,8 @@ struct EntryContext {
   std::function<bool()> startHttp;
   // Releases what startHttp brought up, after the run.
   std::function<void()> stopHttp;
-  // Runs the loaded job and returns the exit code.
-  std::function<int(DownloadJob&)> download;
+  // Runs the loaded job, writing to the output found before, and returns the exit code.
+  std::function<int(DownloadJob&, const OutputTarget&)> download;
 };
 
 // The clock, the program file's version text, standard output and error, RunDownload.

@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 #include <utime.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -48,9 +50,9 @@ class EntryTest : public ::testing::Test {
     context.errorStream = errors_.get();
     context.now = FromCalendar(2007, 3, 13, 12, 0, 0);
     context.versionText = "9.9.9.9 (01 Jan 2001)";
-    context.download = [this](DownloadJob& job) {
+    context.download = [this](DownloadJob& job, const OutputTarget& output) {
       seen_ = job;
-      return download_(job);
+      return download_(job, output);
     };
     context.startHttp = startHttp_;
     context.stopHttp = [this] { ++stops_; };
@@ -60,7 +62,8 @@ class EntryTest : public ::testing::Test {
   CapturedStreamForTest console_;
   CapturedStreamForTest errors_;
   std::optional<DownloadJob> seen_;
-  std::function<int(DownloadJob&)> download_ = [](DownloadJob&) { return 0; };
+  std::function<int(DownloadJob&, const OutputTarget&)> download_ =
+      [](DownloadJob&, const OutputTarget&) { return 0; };
   std::function<bool()> startHttp_ = [] { return true; };
   int stops_ = 0;
   ScratchFolderForTest folder_;
@@ -108,9 +111,9 @@ TEST_F(EntryTest, StartupFailureStopsEverything) {
 TEST_F(EntryTest, RunLoadsTheExistingFileBeforeTheDownload) {
   const std::string path = folder_.Path("prices.csv");
   WriteFileForTest(path, "2007/03/14,1,2\r\n2007/03/13,3,4\r\n");
-  download_ = [](DownloadJob& job) {
+  download_ = [](DownloadJob& job, const OutputTarget& output) {
     job.records.SortByDate();
-    return WriteOutput(job, stderr);
+    return WriteOutput(job, output, stderr);
   };
   EXPECT_EQ(Run({"-o", path, "1234"}), 0);
   ASSERT_TRUE(seen_);
@@ -124,8 +127,26 @@ TEST_F(EntryTest, RunLoadsTheExistingFileBeforeTheDownload) {
   EXPECT_EQ(ReadFileForTest(folder_.Path("prices.bak")), "2007/03/14,1,2\r\n2007/03/13,3,4\r\n");
 }
 
+// An output that cannot be used ends the run before anything is requested, with its
+// message on standard error.
+TEST_F(EntryTest, UnusableOutputStopsBeforeTheDownload) {
+  const std::string path = folder_.Path("held.csv");
+  WriteFileForTest(path, "2007/03/14,1,2\r\n");
+  OutputTarget otherRun;
+  ASSERT_TRUE(OutputTarget::Open(path, otherRun).ok());
+  EXPECT_EQ(Run({"-o", path, "1234"}), kExitTemporaryFailure);
+  std::filesystem::create_directory(folder_.Path("folder.csv"));
+  EXPECT_EQ(Run({"-o", folder_.Path("folder.csv"), "1234"}), EISDIR);
+  EXPECT_FALSE(seen_);
+  EXPECT_EQ(errors_.Text(), "pelmo: cannot write " + path +
+                                ": in use by another run of pelmo\npelmo: cannot write " +
+                                folder_.Path("folder.csv") + ": Is a directory\n");
+  EXPECT_EQ(ReadFileForTest(path), "2007/03/14,1,2\r\n");
+  EXPECT_EQ(stops_, 2);
+}
+
 TEST_F(EntryTest, DownloadResultIsTheExitCode) {
-  download_ = [](DownloadJob&) { return 28; };
+  download_ = [](DownloadJob&, const OutputTarget&) { return 28; };
   EXPECT_EQ(Run({"-o", folder_.Path("x.csv"), "1234"}), 28);
   EXPECT_EQ(stops_, 1);
 }

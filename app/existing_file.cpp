@@ -1,7 +1,10 @@
 #include "app/existing_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -76,7 +79,7 @@ double ReadValue(std::string_view field) {
 QuoteRecord ParseRecordLine(std::string_view line, int& valueCount) {
   QuoteRecord record;
   std::size_t position = 0;
-  record.date = Parse(NextField(line, position), true);
+  record.date = Parse(NextField(line, position), TimeOfDay::Drop);
   valueCount = 0;
   for (std::string_view field = NextField(line, position);
        !field.empty() && valueCount < kMaxValues; field = NextField(line, position)) {
@@ -92,10 +95,14 @@ void SkipByteOrderMark(std::string& line) {
   }
 }
 
-int LoadExistingFile(DownloadJob& job) {
-  const std::unique_ptr<std::FILE, FileCloser> file(OpenFile(job.outputPath, "rb"));
+namespace {
+
+// Reads every line of `stream` (taken over, null when it could not be opened) into the
+// job. Returns 0, or the errno of the failed open or read.
+int ReadExistingLines(std::FILE* stream, DownloadJob& job) {
+  const std::unique_ptr<std::FILE, FileCloser> file(stream);
   if (!file) {
-    return 0;
+    return errno;
   }
   bool firstLine = true;
   ForEachLine(file.get(), [&](std::string& line) {
@@ -113,7 +120,31 @@ int LoadExistingFile(DownloadJob& job) {
     job.records.Append(ParseRecordLine(line, valueCount));
     job.columnCount = std::max(job.columnCount, valueCount);
   });
+  // fread tells the end of the file from a failed read only through the error flag.
+  return std::ferror(file.get()) ? (errno != 0 ? errno : EIO) : 0;
+}
+
+}  // namespace
+
+int LoadExistingFile(DownloadJob& job) {
+  (void)ReadExistingLines(OpenFile(job.outputPath, "rb"), job);
   return 0;
+}
+
+FileResult ReadExistingFile(DownloadJob& job, const OutputTarget& target) {
+  if (target.kind() != OutputKind::RegularFile) {
+    return {};
+  }
+  // A descriptor of its own, so that closing the stream leaves the locked one open.
+  const int fd = ::dup(target.readFd());
+  std::FILE* stream = fd >= 0 ? ::fdopen(fd, "rb") : nullptr;
+  if (fd >= 0 && stream == nullptr) {
+    ::close(fd);
+  }
+  if (const int error = ReadExistingLines(stream, job)) {
+    return {error, target.path(), FileStep::Read};
+  }
+  return {};
 }
 
 }  // namespace pelmo

@@ -10,6 +10,8 @@
 
 #include <string_view>
 
+#include "app/file_result.h"
+#include "app/output_target.h"
 #include "app/records/download_job.h"
 
 namespace pelmo {
@@ -28,5 +30,9 @@ void SkipByteOrderMark(std::string& line);
 // Appends the records of the file at job.outputPath, if it can be opened, and raises
 // job.columnCount to the most values on any line. The file is only read. Returns 0.
 int LoadExistingFile(DownloadJob& job);
+
+// As LoadExistingFile, from the regular file of `target` (nothing for any other kind),
+// and telling a failure: the errno of a failed read, as a "cannot read" result.
+FileResult ReadExistingFile(DownloadJob& job, const OutputTarget& target);
 
 }  // namespace pelmo

@@ -62,7 +62,7 @@ class ExistingFileTest : public ::testing::Test {
     DownloadJob job;
     job.outputPath = folder_.Path("1234.csv");
     WriteFileForTest(job.outputPath, contents);
-    EXPECT_EQ(LoadExistingFile(job), 0);
+    LoadExistingFile(job);
     return job;
   }
 
@@ -73,7 +73,7 @@ TEST_F(ExistingFileTest, MissingFileLoadsNothing) {
   DownloadJob job;
   job.outputPath = folder_.Path("absent.csv");
   job.columnCount = 3;
-  EXPECT_EQ(LoadExistingFile(job), 0);
+  LoadExistingFile(job);
   EXPECT_TRUE(job.records.empty());
   EXPECT_EQ(job.columnCount, 3);
 }
@@ -106,6 +106,20 @@ TEST_F(ExistingFileTest, LongLinesAreReadWhole) {
   EXPECT_EQ(job.columnCount, 2);
 }
 
+// The file found before the download is the one read, even when its name has since gone
+// to another.
+TEST_F(ExistingFileTest, ReadsTheFileFoundAtTheOutput) {
+  const std::string path = folder_.Path("1234.csv");
+  WriteFileForTest(path, "2007/03/13,1,2\r\n");
+  OutputTarget target;
+  ASSERT_TRUE(OutputTarget::Open(path, target).ok());
+  std::filesystem::rename(path, folder_.Path("moved.csv"));
+  DownloadJob job;
+  ASSERT_TRUE(ReadExistingFile(job, target).ok());
+  ASSERT_EQ(job.records.size(), 1u);
+  EXPECT_EQ(job.columnCount, 2);
+}
+
 // What the writer wrote comes back as the same records and is rewritten byte for byte.
 TEST_F(ExistingFileTest, WrittenFileReadsBackAndRewritesIdentically) {
   for (const bool tab : {false, true}) {
@@ -123,7 +137,7 @@ TEST_F(ExistingFileTest, WrittenFileReadsBackAndRewritesIdentically) {
     DownloadJob loaded;
     loaded.outputPath = written.outputPath;
     loaded.tabSeparated = tab;
-    ASSERT_EQ(LoadExistingFile(loaded), 0);
+    LoadExistingFile(loaded);
     EXPECT_EQ(loaded.columnCount, 6);
     const auto& before = written.records.Records();
     const auto& after = loaded.records.Records();

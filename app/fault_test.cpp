@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/command_line.h"
@@ -104,10 +105,22 @@ class FaultTest : public ::testing::Test {
     WriteFileBytes(dir_ / BackupPath(output), kOldBackup);
   }
 
-  ProcessResult Pelmo(const std::string& host, const std::string& output) {
+  ProcessResult Pelmo(const std::string& host, const std::string& output,
+                      const testing::ProcessOptions& options = {}, const fs::path& workDir = {}) {
     return testing::RunProcess({testing::PelmoBinary().string(), "--host", host, "-s", "2007/01/01",
                                 "-e", "2007/03/31", "-o", output, "8306"},
-                               dir_);
+                               workDir.empty() ? dir_ : workDir, options);
+  }
+
+  // The test folder open to everyone, and the old files owned by `user` with `mode`, for
+  // a run as that user: root would read and write them whatever their permissions.
+  void PlaceOldFilesOwnedBy(uid_t user, fs::perms mode) {
+    PlaceOldFiles("8306.csv");
+    fs::permissions(dir_, fs::perms::all);
+    for (const char* name : {"8306.csv", "8306.bak"}) {
+      ASSERT_EQ(::chown((dir_ / name).c_str(), user, user), 0);
+    }
+    fs::permissions(dir_ / "8306.csv", mode);
   }
 
   // Runs the download in this process, with the fetch settings of `options`, on one window
@@ -120,7 +133,7 @@ class FaultTest : public ::testing::Test {
     const std::vector<std::string_view> args = {"--host",     host, "-s", "2007/01/01", "-e",
                                                 "2007/01/31", "-o", path, "8306"};
     EXPECT_EQ(ParseCommandLine(args, job).action, CommandLineAction::Run);
-    EXPECT_EQ(LoadExistingFile(job), 0);
+    LoadExistingFile(job);
     HttpPageSource pages(options);
     std::FILE* sink = std::tmpfile();
     const int exitCode = RunDownload(job, pages, ParseQuotePageTree, sink);
@@ -270,6 +283,98 @@ TEST_F(FaultTest, DiskFullKeepsTheOldFile) {
   EXPECT_EQ(Names(dir_ / "full"), (std::vector<std::string>{"8306.bak", "8306.csv"}));
   EXPECT_TRUE(ReadFileBytes(dir_ / "full/8306.csv") == old) << "the old file changed";
   EXPECT_EQ(ReadFileBytes(dir_ / "full/8306.bak"), kOldBackup);
+}
+
+constexpr uid_t kNobody = 65534;
+
+testing::ProcessOptions AsNobody() {
+  testing::ProcessOptions options;
+  options.user = kNobody;
+  return options;
+}
+
+// Nothing is requested and nothing changes; the file's mode is put back to compare it.
+TEST_F(FaultTest, UnreadableOutputStopsTheRunBeforeAnyRequest) {
+  PlaceOldFilesOwnedBy(kNobody, fs::perms::owner_write);
+  PageTestServer server([](const std::string&) { return Answer::Page; });
+  const ProcessResult run = Pelmo(server.host(), "8306.csv", AsNobody());
+  EXPECT_EQ(run.exitCode, EACCES);
+  EXPECT_EQ(run.err, "pelmo: cannot read 8306.csv: Permission denied\n");
+  EXPECT_TRUE(server.targets().empty());
+  EXPECT_EQ(fs::status(dir_ / "8306.csv").permissions(), fs::perms::owner_write);
+  fs::permissions(dir_ / "8306.csv", fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(ReadFileBytes(dir_ / "8306.csv"), kOldFile);
+  EXPECT_EQ(ReadFileBytes(dir_ / "8306.bak"), kOldBackup);
+  EXPECT_EQ(Names(dir_), (std::vector<std::string>{"8306.bak", "8306.csv"}));
+}
+
+// A file its user may not write is refused as opening it for writing would refuse it,
+// although the folder would let it be replaced.
+TEST_F(FaultTest, ReadOnlyOutputIsRefused) {
+  PlaceOldFilesOwnedBy(kNobody, fs::perms::owner_read | fs::perms::group_read);
+  PageTestServer server([](const std::string&) { return Answer::Page; });
+  const ProcessResult run = Pelmo(server.host(), "8306.csv", AsNobody());
+  EXPECT_EQ(run.exitCode, EACCES);
+  EXPECT_EQ(run.err, "pelmo: cannot write 8306.csv: Permission denied\n");
+  EXPECT_TRUE(server.targets().empty());
+  EXPECT_EQ(ReadFileBytes(dir_ / "8306.csv"), kOldFile);
+  EXPECT_EQ(ReadFileBytes(dir_ / "8306.bak"), kOldBackup);
+  EXPECT_EQ(Names(dir_), (std::vector<std::string>{"8306.bak", "8306.csv"}));
+}
+
+// Messages are only information: a standard error that nobody reads changes nothing.
+TEST_F(FaultTest, ClosedStandardErrorDoesNotStopTheRun) {
+  PlaceOldFiles("8306.csv");
+  PageTestServer server([](const std::string& target) {
+    return target.starts_with(kNewerTarget) ? Answer::Status500 : Answer::Page;
+  });
+  testing::ProcessOptions options;
+  options.standardErrorClosed = true;
+  const ProcessResult run = Pelmo(server.host(), "8306.csv", options);
+  EXPECT_EQ(run.exitCode, kExitServiceUnavailable);
+  EXPECT_EQ(ReadFileBytes(dir_ / "8306.csv"), kOldFile + OlderWindowRows());
+  EXPECT_EQ(ReadFileBytes(dir_ / "8306.bak"), kOldFile);
+}
+
+// Beyond the file size limit the write fails instead of the process.
+TEST_F(FaultTest, FileSizeLimitGivesFileTooLarge) {
+  PlaceOldFiles("8306.csv");
+  PageTestServer server([](const std::string&) { return Answer::Page; });
+  testing::ProcessOptions options;
+  options.fileSizeLimit = 1000;
+  const ProcessResult run = Pelmo(server.host(), "8306.csv", options);
+  EXPECT_EQ(run.exitCode, EFBIG);
+  EXPECT_EQ(run.err, "pelmo: cannot write 8306.csv: File too large\n");
+  EXPECT_EQ(ReadFileBytes(dir_ / "8306.csv"), kOldFile);
+  EXPECT_EQ(ReadFileBytes(dir_ / "8306.bak"), kOldBackup);
+  EXPECT_EQ(Names(dir_), (std::vector<std::string>{"8306.bak", "8306.csv"}));
+}
+
+// A second run on a file that a first run is still downloading for stops at once; the
+// first run's result is written.
+TEST_F(FaultTest, SecondRunOnTheSameFileStopsWithATemporaryFailure) {
+  PlaceOldFiles("8306.csv");
+  fs::create_directories(dir_ / "first");
+  fs::create_directories(dir_ / "second");
+  PageTestServer server([](const std::string&) { return Answer::SlowPage; }, 10,
+                        std::chrono::milliseconds(50));
+  const std::string output = (dir_ / "8306.csv").string();
+  ProcessResult first;
+  std::thread firstRun([&] { first = Pelmo(server.host(), output, {}, dir_ / "first"); });
+  const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (server.targets().empty() && std::chrono::steady_clock::now() < limit) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  const ProcessResult second = Pelmo(server.host(), output, {}, dir_ / "second");
+  const std::size_t requestsDuringSecond = server.targets().size();
+  firstRun.join();
+  EXPECT_EQ(second.exitCode, kExitTemporaryFailure);
+  EXPECT_EQ(second.err, "pelmo: cannot write " + output + ": in use by another run of pelmo\n");
+  EXPECT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_EQ(requestsDuringSecond, 1u) << "the second run requested a page";
+  EXPECT_EQ(ReadFileBytes(dir_ / "8306.csv"),
+            kOldFile + ServiceRows("8306.t", ServiceDay(2007, 1, 1), ServiceDay(2007, 3, 31)));
+  EXPECT_EQ(ReadFileBytes(dir_ / "8306.bak"), kOldFile);
 }
 
 }  // namespace

@@ -7,41 +7,45 @@
 // with at most two decimals and ten significant digits keeps its value: 23456789 is written
 // as 23456789.
 //
-// Writing never destroys the previous file. The lines go to a temporary file in the
-// output's folder, which is flushed to disk; then the file standing at the output path
-// becomes the backup (see BackupPath) through a hard link or a copy, so that the output
-// path is never empty; finally the temporary file is renamed over the output path. When
-// any step fails, the temporary file is removed and the output path keeps its old file.
+// Writing never destroys the previous file. A regular file is replaced: the lines go to a
+// new file in the same folder, unnamed until it is complete where the file system allows
+// (else under a temporary name), which is flushed to disk and then renamed over the old
+// one; the old file then takes the backup name (see BackupPath), replacing the previous
+// backup. When any step fails, the output and the previous backup stay as they were and
+// no temporary file remains. A device, pipe or terminal is written straight through.
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "app/file_result.h"
+#include "app/file_system.h"
+#include "app/output_target.h"
 #include "app/records/download_job.h"
 
 namespace pelmo {
 
-// The outcome of a file operation: 0, or errno of the call that failed and the file it
-// was about.
-struct [[nodiscard]] FileResult {
-  int error = 0;
-  std::string path;
-
-  bool ok() const { return error == 0; }
-};
-
 // One line of the output file, CR LF included. columnCount is capped at six.
 std::string FormatRecordLine(const QuoteRecord& record, int columnCount, char separator);
 
-// The output path up to its last '.', followed by ".bak"; ".bak" when it has no '.'.
+// The file name of `outputPath`, without its folders, up to its last '.' (all of it when
+// it has none), followed by ".bak", in the same folder: "data.d/prices" gives
+// "data.d/prices.bak", "1234.csv" gives "1234.bak".
 std::string BackupPath(std::string_view outputPath);
 
-// Writes job.records to job.outputPath as described above.
+// Writes job.records to the output `target` found before the download, as described
+// above, through `files`. A file changed (or created) by another program since it was
+// found is left alone: the result is then a conflict.
+FileResult WriteOutputFile(const DownloadJob& job, const OutputTarget& target,
+                           const FileSystem& files = FileSystem());
+
+// Finds the target at job.outputPath now, and writes it.
 FileResult WriteOutputFile(const DownloadJob& job);
 
-// WriteOutputFile, with a failure reported as one line "pelmo: cannot write PATH: REASON"
-// on `messages`. Returns the exit code: 0, or the errno of the failure.
+// WriteOutputFile, with a failure reported on `messages` (see ReportFileFailure). Returns
+// the exit code: 0, the errno of the failure, or kExitTemporaryFailure for a conflict.
+int WriteOutput(const DownloadJob& job, const OutputTarget& target, std::FILE* messages);
 int WriteOutput(const DownloadJob& job, std::FILE* messages);
 
 }  // namespace pelmo

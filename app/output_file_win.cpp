@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/platform.h"
+#include "app/signal_cleanup.h"
 #include "platform/wide_text_win.h"
 
 namespace pelmo {
@@ -113,94 +113,87 @@ DWORD WriteRecords(const DownloadJob& job, HANDLE file) {
 }
 
 FileResult Failed(DWORD error, const std::string& path) {
-  return {static_cast<int>(error), path};
+  return {static_cast<int>(error), path, FileStep::Write};
 }
 
-// Puts the finished file `temporary` in the place of `path`. An earlier file there becomes
-// the backup in the same step, replacing an earlier backup.
-FileResult PutInPlace(const std::wstring& temporary, const std::string& path) {
-  const std::wstring target = Widen(path);
-  const std::string backup = BackupPath(path);
-  const DWORD attributes = ::GetFileAttributesW(target.c_str());
-  const bool hasOld =
-      attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-  if (!hasOld || backup == path) {
-    // Without an earlier file, one that appeared meanwhile is not overwritten.
-    const DWORD flags = MOVEFILE_WRITE_THROUGH | (hasOld ? MOVEFILE_REPLACE_EXISTING : 0);
-    if (!::MoveFileExW(temporary.c_str(), target.c_str(), flags)) {
-      return Failed(::GetLastError(), path);
+// Puts the finished file `temporary` in the place of the target's file. An earlier file
+// there becomes the backup in the same step, replacing an earlier backup.
+FileResult PutInPlace(const std::wstring& temporary, const OutputTarget& target) {
+  const std::wstring path = Widen(target.filePath());
+  if (target.kind() == OutputKind::Absent) {
+    // Not over a file that another program made meanwhile.
+    if (!::MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH)) {
+      const DWORD error = ::GetLastError();
+      return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS
+                 ? ChangedDuringTheRun(target.path())
+                 : Failed(error, target.path());
     }
     return {};
   }
-  // A read-only file is not to be replaced; ReplaceFileW alone would strip the attribute.
-  if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    return Failed(ERROR_ACCESS_DENIED, path);
-  }
-  const std::wstring wideBackup = Widen(backup);
-  if (::ReplaceFileW(target.c_str(), temporary.c_str(), wideBackup.c_str(),
+  const std::wstring backup = Widen(BackupPath(target.filePath()));
+  if (::ReplaceFileW(path.c_str(), temporary.c_str(), backup.c_str(),
                      REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr)) {
     return {};
   }
   const DWORD error = ::GetLastError();
   if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-    // The earlier file was already moved to the backup name: it goes back to its place.
-    ::MoveFileExW(wideBackup.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH);
+    // The earlier file had already taken the backup name: it goes back to its place.
+    ::MoveFileExW(backup.c_str(), path.c_str(), MOVEFILE_WRITE_THROUGH);
   }
-  return Failed(error, path);
+  return Failed(error, target.path());
 }
 
-// The system's text for `error`, without the line end it comes with.
-std::string SystemReason(int error) {
-  char* text = nullptr;
-  const DWORD length = ::FormatMessageA(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<char*>(&text), 0, nullptr);
-  std::string reason = length > 0 && text != nullptr ? std::string(text, length) : std::string();
-  ::LocalFree(text);
-  while (!reason.empty() &&
-         (reason.back() == '\n' || reason.back() == '\r' || reason.back() == ' ')) {
-    reason.pop_back();
+// Writes the lines straight into a device or pipe (NUL, CON, \\.\pipe\...).
+FileResult WriteStream(const DownloadJob& job, const OutputTarget& target) {
+  FileHandle file(::CreateFileW(Widen(target.filePath()).c_str(), GENERIC_WRITE,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) {
+    return Failed(::GetLastError(), target.path());
   }
-  return reason.empty() ? "error " + std::to_string(error) : reason;
+  DWORD error = WriteRecords(job, file.get());
+  const DWORD closeError = file.Close();
+  return Failed(error != ERROR_SUCCESS ? error : closeError, target.path());
 }
 
-}  // namespace
-
-FileResult WriteOutputFile(const DownloadJob& job) {
-  const std::string& path = job.outputPath;
+FileResult WriteFile(const DownloadJob& job, const OutputTarget& target) {
   std::wstring temporary;
   DWORD error = ERROR_SUCCESS;
-  FileHandle file = CreateUniqueFile(FolderOf(path), temporary, error);
+  FileHandle file = CreateUniqueFile(FolderOf(target.filePath()), temporary, error);
   if (!file.valid()) {
-    return Failed(error, path);
+    return Failed(error, target.path());
   }
   DeleteUnlessKept cleanup;
   cleanup.Watch(temporary);
+  const TemporaryNameForSignals removedOnInterrupt(Narrow(temporary));
   if ((error = WriteRecords(job, file.get())) != ERROR_SUCCESS) {
-    return Failed(error, path);
+    return Failed(error, target.path());
   }
   // On disk before it takes the output's place, so that a crash cannot leave half a file.
   if (!::FlushFileBuffers(file.get())) {
-    return Failed(::GetLastError(), path);
+    return Failed(::GetLastError(), target.path());
   }
   if ((error = file.Close()) != ERROR_SUCCESS) {
-    return Failed(error, path);
+    return Failed(error, target.path());
   }
-  FileResult result = PutInPlace(temporary, path);
+  if (FileResult unchanged = target.CheckUnchanged(); !unchanged.ok()) {
+    return unchanged;
+  }
+  const SignalsHeldBack whileRenaming;
+  FileResult result = PutInPlace(temporary, target);
   if (result.ok()) {
     cleanup.Keep();
   }
   return result;
 }
 
-int WriteOutput(const DownloadJob& job, std::FILE* messages) {
-  const FileResult result = WriteOutputFile(job);
-  if (!result.ok() && messages != nullptr) {
-    std::fprintf(messages, "pelmo: cannot write %s: %s\n", result.path.c_str(),
-                 SystemReason(result.error).c_str());
-    std::fflush(messages);
+}  // namespace
+
+FileResult WriteOutputFile(const DownloadJob& job, const OutputTarget& target, const FileSystem&) {
+  if (target.kind() == OutputKind::Stream) {
+    return WriteStream(job, target);
   }
-  return result.error;
+  return WriteFile(job, target);
 }
 
 }  // namespace pelmo

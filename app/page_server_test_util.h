@@ -169,9 +169,9 @@ inline std::string ServiceRows(const std::string& code, qs::Day first, qs::Day l
     const QuoteRecord record{
         FromCalendar(static_cast<int>(ymd.year()), static_cast<int>(unsigned(ymd.month())),
                      static_cast<int>(unsigned(ymd.day()))),
-        {static_cast<float>(row.open), static_cast<float>(row.high), static_cast<float>(row.low),
-         static_cast<float>(row.close), static_cast<float>(row.volume),
-         static_cast<float>(row.adjustedClose)}};
+        {static_cast<double>(row.open), static_cast<double>(row.high), static_cast<double>(row.low),
+         static_cast<double>(row.close), static_cast<double>(row.volume),
+         static_cast<double>(row.adjustedClose)}};
     lines += FormatRecordLine(record, 6, ',');
   }
   return lines;

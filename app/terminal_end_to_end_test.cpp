@@ -78,12 +78,14 @@ pid_t StartPelmo(const std::vector<std::string>& args, const std::string& folder
     ::dup2(nothing, 1);
     ::dup2(errorFd, 2);
     std::vector<char*> cargv;
-    for (auto& a : argv)
+    for (auto& a : argv) {
       cargv.push_back(a.data());
+    }
     cargv.push_back(nullptr);
     std::vector<char*> cenv;
-    for (auto& e : env)
+    for (auto& e : env) {
       cenv.push_back(e.data());
+    }
     cenv.push_back(nullptr);
     ::execve(cargv[0], cargv.data(), cenv.data());
     _exit(127);
@@ -108,8 +110,9 @@ std::string ReadUntilClosed(int fd, pid_t pid,
       return bytes;  // EIO on a pty, end of file on a pipe
     }
     bytes.append(buffer, static_cast<std::size_t>(got));
-    if (onOutput)
+    if (onOutput) {
       onOutput(bytes);
+    }
   }
   ::kill(pid, SIGKILL);
   return bytes;
@@ -151,8 +154,9 @@ Ended RunOnTerminal(const std::vector<std::string>& args, const std::string& fol
     return slave;
   });
   std::string shown = ReadUntilClosed(master, pid, [&](const std::string& bytes) {
-    if (onOutput)
+    if (onOutput) {
       onOutput(pid, bytes);
+    }
   });
   ::close(master);
   return Wait(pid, std::move(shown));

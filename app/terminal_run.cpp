@@ -105,21 +105,31 @@ RunSummary Summarize(const DownloadJob& job, std::optional<off_t> earlierSize, i
 
 }  // namespace
 
+namespace {
+
+int RunDownloadInto(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
+                    std::FILE* messages, const OutputTarget* output) {
+  return output != nullptr ? RunDownload(job, pages, parseTree, messages, *output)
+                           : RunDownload(job, pages, parseTree, messages);
+}
+
+}  // namespace
+
 int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser& parseTree, int fd,
-                          const TerminalCharset& charset) {
+                          const TerminalCharset& charset, const OutputTarget* output) {
   const std::optional<off_t> earlierSize = FileSize(job.outputPath);
   const StatusLineSignals signals;
   TerminalDisplay display(fd);
   TerminalStream notes = OpenTerminalStream(display, &charset);
   TerminalStream messages = OpenTerminalStream(display, nullptr);
   if (!notes || !messages) {
-    return RunDownload(job, pages, parseTree, job.errorStream);
+    return RunDownloadInto(job, pages, parseTree, job.errorStream, output);
   }
   DownloadJob downloaded;
   ProgressPageSource progress(pages, display, job, downloaded);
   std::FILE* const errorStream = std::exchange(job.errorStream, notes.get());
   const int exitCode =
-      RunDownload(job, progress, CountingParser(parseTree, downloaded), messages.get());
+      RunDownloadInto(job, progress, CountingParser(parseTree, downloaded), messages.get(), output);
   job.errorStream = errorStream;
   notes.reset();
   messages.reset();
@@ -132,13 +142,13 @@ int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser&
   return exitCode;
 }
 
-int RunDownloadForPerson(DownloadJob& job) {
+int RunDownloadForPerson(DownloadJob& job, const OutputTarget& output) {
   if (job.errorStream != stderr || ::isatty(STDERR_FILENO) != 1) {
-    return RunDownload(job);
+    return RunDownload(job, output);
   }
   HttpPageSource pages;
   const TerminalCharset charset = TerminalCharset::FromEnvironment();
-  return RunDownloadOnTerminal(job, pages, ParseQuotePageTree, STDERR_FILENO, charset);
+  return RunDownloadOnTerminal(job, pages, ParseQuotePageTree, STDERR_FILENO, charset, &output);
 }
 
 }  // namespace pelmo

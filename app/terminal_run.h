@@ -5,6 +5,7 @@
 #pragma once
 
 #include "app/download_for_person.h"
+#include "app/output_target.h"
 #include "app/records/download_job.h"
 #include "app/terminal_charset.h"
 #include "quote/quote_page.h"
@@ -17,7 +18,8 @@ inline constexpr std::size_t kWindowsForProgress = 4;
 // The terminal form of RunDownload: everything for standard error, the job's note rows
 // included, is written to `fd` through a status line display, with notes converted by
 // `charset`; the closing line follows. SIGINT and SIGTERM erase the status line first.
+// `output` is the output found before the download, or null to find it when writing.
 int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser& parseTree, int fd,
-                          const TerminalCharset& charset);
+                          const TerminalCharset& charset, const OutputTarget* output = nullptr);
 
 }  // namespace pelmo

@@ -2,13 +2,16 @@
 #pragma once
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -18,11 +21,14 @@ namespace pelmo::testing {
 
 inline std::filesystem::path BuildDir() {
   const char* dir = std::getenv("PELMO_BUILD_DIR");
-  if (dir == nullptr) throw std::runtime_error("PELMO_BUILD_DIR is not set (run under ctest)");
+  if (dir == nullptr)
+    throw std::runtime_error("PELMO_BUILD_DIR is not set (run under ctest)");
   return dir;
 }
 
-inline std::filesystem::path PelmoBinary() { return BuildDir() / "app" / "pelmo"; }
+inline std::filesystem::path PelmoBinary() {
+  return BuildDir() / "app" / "pelmo";
+}
 inline std::filesystem::path QuoteServerBinary() {
   return BuildDir() / "tools" / "quote_server" / "quote-server";
 }
@@ -39,6 +45,13 @@ inline void WriteFileBytes(const std::filesystem::path& path, const std::string&
   out << bytes;
 }
 
+// How a process is run; the defaults run it as it is.
+struct ProcessOptions {
+  std::optional<uid_t> user;            // run as this user and its group (from root)
+  bool standardErrorClosed = false;     // standard error a pipe that nobody reads
+  std::optional<rlim_t> fileSizeLimit;  // bytes
+};
+
 struct ProcessResult {
   int exitCode = -1;
   std::string out;
@@ -48,23 +61,46 @@ struct ProcessResult {
 // Runs `args` (args[0] is the program path) in `workDir` and waits for it. Standard output
 // and error go through files so that large outputs cannot block the child.
 inline ProcessResult RunProcess(const std::vector<std::string>& args,
-                                const std::filesystem::path& workDir) {
+                                const std::filesystem::path& workDir,
+                                const ProcessOptions& options = {}) {
   const auto outPath = workDir / ".test-stdout";
   const auto errPath = workDir / ".test-stderr";
+  int closedPipe[2] = {-1, -1};
+  if (options.standardErrorClosed) {
+    if (pipe(closedPipe) != 0)
+      throw std::runtime_error("pipe failed");
+    close(closedPipe[0]);
+  }
   const pid_t pid = fork();
   if (pid == 0) {
-    if (chdir(workDir.c_str()) != 0) _exit(126);
+    if (chdir(workDir.c_str()) != 0)
+      _exit(126);
     const int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (out < 0 || err < 0) _exit(126);
+    const int err = options.standardErrorClosed
+                        ? closedPipe[1]
+                        : open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (out < 0 || err < 0)
+      _exit(126);
     dup2(out, 1);
     dup2(err, 2);
+    if (options.user &&
+        (setgroups(0, nullptr) != 0 || setgid(*options.user) != 0 || setuid(*options.user) != 0)) {
+      _exit(126);
+    }
+    if (options.fileSizeLimit) {
+      const rlimit limit{*options.fileSizeLimit, *options.fileSizeLimit};
+      if (setrlimit(RLIMIT_FSIZE, &limit) != 0)
+        _exit(126);
+    }
     std::vector<char*> argv;
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : args)
+      argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
     execv(argv[0], argv.data());
     _exit(127);
   }
+  if (options.standardErrorClosed)
+    close(closedPipe[1]);
   int status = 0;
   waitpid(pid, &status, 0);
   ProcessResult result;
@@ -81,7 +117,8 @@ class QuoteServerProcess {
  public:
   explicit QuoteServerProcess(std::vector<std::string> extraArgs = {}) {
     int pipeFds[2];
-    if (pipe(pipeFds) != 0) throw std::runtime_error("pipe failed");
+    if (pipe(pipeFds) != 0)
+      throw std::runtime_error("pipe failed");
     pid_ = fork();
     if (pid_ == 0) {
       dup2(pipeFds[1], 1);
@@ -91,7 +128,8 @@ class QuoteServerProcess {
       std::vector<std::string> args = {binary, "--port", "0"};
       args.insert(args.end(), extraArgs.begin(), extraArgs.end());
       std::vector<char*> argv;
-      for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+      for (const auto& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
       argv.push_back(nullptr);
       execv(argv[0], argv.data());
       _exit(127);
@@ -99,10 +137,12 @@ class QuoteServerProcess {
     close(pipeFds[1]);
     std::string line;
     char c = 0;
-    while (read(pipeFds[0], &c, 1) == 1 && c != '\n') line.push_back(c);
+    while (read(pipeFds[0], &c, 1) == 1 && c != '\n')
+      line.push_back(c);
     close(pipeFds[0]);
     port_ = std::atoi(line.c_str());
-    if (port_ <= 0) throw std::runtime_error("quote-server did not print its port: " + line);
+    if (port_ <= 0)
+      throw std::runtime_error("quote-server did not print its port: " + line);
   }
   ~QuoteServerProcess() {
     kill(pid_, SIGTERM);

@@ -2,6 +2,7 @@
 // writes, and a FILE* whose output can be read back.
 #pragma once
 
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -16,11 +17,13 @@ namespace pelmo {
 class ScratchFolderForTest {
  public:
   ScratchFolderForTest() {
-    // A random name that no other folder has: create_directory says whether it was new.
+    // A name that no other folder has: create_directory says whether it was new. The clock
+    // is in it as well, as some C++ libraries' random_device repeats from process to process.
     std::random_device seed;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
     const std::filesystem::path base = std::filesystem::temp_directory_path();
     for (int tries = 0; tries < 100; ++tries) {
-      path_ = base / ("pelmo-test-" + std::to_string(seed()));
+      path_ = base / ("pelmo-test-" + std::to_string(seed()) + "-" + std::to_string(now));
       if (std::filesystem::create_directory(path_)) {
         return;
       }

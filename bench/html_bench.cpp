@@ -14,7 +14,9 @@ using bench::MakeQuotePage;
 
 int CountTokens(const HtmlTokenList& list) {
   int count = 0;
-  for (const HtmlToken* t = list.head; t != nullptr; t = t->next) ++count;
+  for (const HtmlToken* t = list.head; t != nullptr; t = t->next) {
+    ++count;
+  }
   return count;
 }
 

@@ -27,16 +27,19 @@ void* HtmlAttributeList::operator new(std::size_t size) {
 }
 
 void HtmlAttributeList::operator delete(void* list) noexcept {
-  if (list == nullptr)
+  if (list == nullptr) {
     return;
+  }
   ListHeader* header = HeaderOf(list);
-  if (!header->inStore)
+  if (!header->inStore) {
     ::operator delete(header);
+  }
 }
 
 std::unique_ptr<HtmlAttributeList> AttributeListStore::Make() {
-  if (blocks_.empty() || usedInLast_ == kSlotsPerBlock)
+  if (blocks_.empty() || usedInLast_ == kSlotsPerBlock) {
     AddBlock();
+  }
   std::byte* slot = blocks_.back().get() + usedInLast_ * kSlotSize;
   ++usedInLast_;
   ::new (slot) ListHeader{true};

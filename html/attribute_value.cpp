@@ -31,8 +31,9 @@ HtmlAttribute NumberEntry(int attribute, std::string_view text) {
 HtmlAttribute FontSizeEntry(int element, int attribute, std::string_view text) {
   auto value = static_cast<std::uint32_t>(ParseAttributeNumber(text).value);
   bool relative = !text.empty() && (text[0] == '+' || text[0] == '-');
-  if (element == kElementFont && !relative)
+  if (element == kElementFont && !relative) {
     value += 7;
+  }
   return Entry(attribute, AttributeType::Number, static_cast<std::int32_t>(value));
 }
 
@@ -68,8 +69,9 @@ HtmlAttribute InterpretAttribute(int element, int attribute, std::string_view va
     case AttributeValueRule::FontSize:
       return FontSizeEntry(element, attribute, value);
     case AttributeValueRule::KeywordOrString:
-      if (keyword != -1)
+      if (keyword != -1) {
         return Entry(attribute, AttributeType::Keyword, keyword);
+      }
       return StringEntry(attribute, value);
     case AttributeValueRule::ByElement:
       return ValueEntry(element, attribute, value);

@@ -1,6 +1,7 @@
 #include "html/html_tree.h"
 
 #include <algorithm>
+#include <cassert>
 #include <new>
 
 namespace pelmo {
@@ -20,8 +21,11 @@ HtmlNode* HtmlTree::Allocate(int code) {
     free_ = node->nextSibling;
     *node = HtmlNode{};
   } else {
-    if (blockUsed_ == blockSize_)
+    assert(blockUsed_ <= blockSize_);
+    if (blockUsed_ == blockSize_) {
       AddBlock();
+    }
+    assert(!blocks_.empty() && blockUsed_ < blockSize_);
     // Blocks are raw storage: each node is made once, here.
     node = ::new (static_cast<void*>(blocks_.back().get() + blockUsed_++ * sizeof(HtmlNode)))
         HtmlNode{};
@@ -29,6 +33,19 @@ HtmlNode* HtmlTree::Allocate(int code) {
   node->code = code;
   ++nodeCount_;
   return node;
+}
+
+bool HtmlTree::MadeHere(const HtmlNode* node) const {
+  const auto* at = reinterpret_cast<const std::byte*>(node);
+  std::size_t size = kFirstBlockSize;
+  for (const auto& block : blocks_) {
+    const std::size_t used = &block == &blocks_.back() ? blockUsed_ : size;
+    if (at >= block.get() && at < block.get() + used * sizeof(HtmlNode)) {
+      return (at - block.get()) % sizeof(HtmlNode) == 0;
+    }
+    size = std::min(2 * size, kLargestBlockSize);
+  }
+  return false;
 }
 
 void HtmlTree::AddBlock() {
@@ -46,6 +63,10 @@ HtmlNode* HtmlTree::NewNode(int code) {
 }
 
 HtmlNode* HtmlTree::AppendChild(HtmlNode* parent, int code) {
+  assert(parent != nullptr);
+  // The remembered last child is a child of `parent`, and the last one unless someone linked
+  // more by hand.
+  assert(parent->lastChild == nullptr || parent->lastChild->parent == parent);
   HtmlNode* node = Allocate(code);
   node->parent = parent;
   // Start from the remembered last child; the walk only has work to do when someone linked
@@ -67,6 +88,7 @@ void HtmlTree::FreeTree(HtmlNode* node) {
   if (node == nullptr) {
     return;
   }
+  assert(MadeHere(node));
   if (node == root_) {
     root_ = nullptr;
   }
@@ -88,6 +110,7 @@ void HtmlTree::FreeTree(HtmlNode* node) {
     }
     current->nextSibling = free_;
     free_ = current;
+    assert(nodeCount_ > 0);
     --nodeCount_;
   }
 }

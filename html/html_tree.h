@@ -44,6 +44,8 @@ class HtmlTree {
   HtmlNode* Allocate(int code);
   // Kept out of Allocate, which runs for every node, so that it stays small enough to inline.
   [[gnu::noinline]] void AddBlock();
+  // Whether `node` was made in one of the blocks, at a node's place; for debug checks.
+  bool MadeHere(const HtmlNode* node) const;
 
   // Nodes need no destructor, so blocks are raw storage that nodes are made in one by one.
   static_assert(std::is_trivially_destructible_v<HtmlNode>);

@@ -2,20 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstring>
 #include <string_view>
 
+#include "base/ascii.h"
 #include "html/lexer_rules.h"
 
-// Conventions in this file. Rules are numbered; in each mode the longest match wins and the
-// lower number breaks ties (html/lexer_rules.cpp). Content mode: 1 character reference,
-// 2 bad character reference, 3 hexadecimal reference, 4 entity reference, 5 end tag open,
-// 6 "</>", 7 declaration open, 8 "<!>", 9 comment open, 10 marked section, 11 "]]>",
-// 12 processing instruction, 13 start tag open, 14 "<>", 15 character data. Tags: 16 name=,
-// 17 name alone, 18 name value, 19 quoted value, 20 unquoted value, 21 '>' for a value,
-// 22 '>', 23 '/', 24 '<', 25 stray byte. Declarations: 26 comment, 27 parameter entity,
-// 28 number, 29 name, 30 literal, 31 '>', 32 '[', 33 stray byte. Skipping: 34 "]]>", 35 ']',
-// 36 skipped run. 37 LF inside markup.
+// Conventions in this file. The rules (`LexRule`, html/lexer_rules.h) are matched in
+// lexer_rules.cpp, longest match first and the lower rule on equal length; here each rule's
+// action runs, one switch per group of modes.
 //
 // The accumulator holds the tokens of the tag or declaration being read; it is delivered, and
 // emptied, when the construct ends. Its texts are views of the scanned bytes until they must be
@@ -23,26 +19,28 @@
 // and messages are delivered at once, as views into the scanned bytes.
 
 namespace pelmo {
-namespace {
 
-enum Message {
-  kBadCharReference,
-  kNamedCharReference,
-  kEmptyEndTag,
-  kMarkedSection,
-  kUnmatchedMarkedSectionEnd,
-  kEmptyStartTag,
-  kValueNeedsQuotes,
-  kTagCloseForValue,
-  kNetTag,
-  kUnclosedTag,
-  kBadCharInTag,
-  kParameterEntity,
-  kDeclarationSubset,
-  kIllegalDeclarationChar,
-  kSubsetSkipping,
-  kMissingEndQuote,
+// Positions in kMessages.
+enum class LexMessage : std::uint8_t {
+  BadCharReference,
+  NamedCharReference,
+  EmptyEndTag,
+  MarkedSection,
+  UnmatchedMarkedSectionEnd,
+  EmptyStartTag,
+  ValueNeedsQuotes,
+  TagCloseForValue,
+  NetTag,
+  UnclosedTag,
+  BadCharInTag,
+  ParameterEntity,
+  DeclarationSubset,
+  IllegalDeclarationChar,
+  SubsetSkipping,
+  MissingEndQuote,
 };
+
+namespace {
 
 struct MessageText {
   HtmlLexKind kind;
@@ -68,30 +66,21 @@ constexpr std::array<MessageText, 16> kMessages{{
     {HtmlLexKind::Warning, "missing attribute end-quote?"},
 }};
 
-// The C library's isspace in the "C" locale.
-bool IsCSpace(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
-
 // The rules' byte classes, by the names the one-step readers use.
 bool IsAsciiLetter(char c) {
-  return InLexClass(c, LexClass::kLetter);
+  return InLexClass(c, LexClass::Letter);
 }
 
 bool IsNameChar(char c) {
-  return InLexClass(c, LexClass::kName);
+  return InLexClass(c, LexClass::Name);
 }
 
 bool IsLexSpace(char c) {
-  return InLexClass(c, LexClass::kSpace);
+  return InLexClass(c, LexClass::Space);
 }
 
 bool IsNotValueByte(char c) {
-  return InLexClass(c, LexClass::kNotValue);
-}
-
-char LowerAscii(char c) {
-  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
+  return InLexClass(c, LexClass::NotValue);
 }
 
 }  // namespace
@@ -111,15 +100,17 @@ bool HtmlLexer::SetShortcuts(bool on) {
 void HtmlLexer::Feed(const char* text, int length, const HtmlLexSinks& sinks) {
   bool atEnd = length <= 0;
   if (pending_.empty()) {
-    if (!atEnd)
+    if (!atEnd) {
       Scan(text, text + length, false, sinks);
+    }
     return;
   }
   // The unfinished token is rescanned from its start together with the new bytes.
   std::string joined = std::move(pending_);
   pending_.clear();
-  if (!atEnd)
+  if (!atEnd) {
     joined.append(text, static_cast<std::size_t>(length));
+  }
   Scan(joined.data(), joined.data() + joined.size(), atEnd, sinks);
 }
 
@@ -152,18 +143,23 @@ void HtmlLexer::Scan(const char* begin, const char* end, bool atEnd, const HtmlL
 int HtmlLexer::ScanPlainTag(const char* start, const char* end, const HtmlLexSinks& sinks) {
   const char* name = start + 1;
   bool endTag = name < end && *name == '/';
-  if (endTag)
+  if (endTag) {
     ++name;
-  if (name >= end || !IsAsciiLetter(*name))
+  }
+  if (name >= end || !IsAsciiLetter(*name)) {
     return 0;
+  }
   const char* close = name + 1;
   bool upper = *name <= 'Z';
-  for (; close < end && IsNameChar(*close); ++close)
-    upper |= (*close >= 'A' && *close <= 'Z');
-  if (close < end && IsLexSpace(*close) && !endTag && !upper && normalize_)
+  for (; close < end && IsNameChar(*close); ++close) {
+    upper |= IsAsciiUpper(*close);
+  }
+  if (close < end && IsLexSpace(*close) && !endTag && !upper && normalize_) {
     return ScanTagWithAttributes(start, close, end, sinks);
-  if (close >= end || *close != '>')
+  }
+  if (close >= end || *close != '>') {
     return 0;
+  }
 
   auto openLength = static_cast<int>(close - start);
   const char* openText = start;
@@ -192,8 +188,9 @@ struct PlainTagPieces {
   std::size_t count = 0;
 
   bool Add(HtmlLexKind kind, const char* begin, const char* end) {
-    if (count == kMaxPieces)
+    if (count == kMaxPieces) {
       return false;
+    }
     kinds[count] = kind;
     texts[count] = begin;
     lengths[count] = static_cast<int>(end - begin);
@@ -203,14 +200,16 @@ struct PlainTagPieces {
 };
 
 const char* SkipLexSpace(const char* p, const char* end) {
-  while (p < end && IsLexSpace(*p))
+  while (p < end && IsLexSpace(*p)) {
     ++p;
+  }
   return p;
 }
 
 const char* SkipNameChars(const char* p, const char* end) {
-  while (p < end && IsNameChar(*p))
+  while (p < end && IsNameChar(*p)) {
     ++p;
+  }
   return p;
 }
 
@@ -218,8 +217,9 @@ const char* SkipNameChars(const char* p, const char* end) {
 // when it runs to the end of the text, where the rules would wait for more.
 const char* UnquotedValueEnd(const char* value, const char* end) {
   const char* p = value + 1;
-  while (p < end && !IsNotValueByte(*p))
+  while (p < end && !IsNotValueByte(*p)) {
     ++p;
+  }
   return p < end ? SkipLexSpace(p, end) : end;
 }
 
@@ -230,29 +230,32 @@ const char* PlainValueEnd(const char* value, const char* end, HtmlLexKind& kind,
   const char c = *value;
   if (c == '"' || c == '\'') {
     const void* quote = std::memchr(value + 1, c, static_cast<std::size_t>(end - value - 1));
-    if (quote == nullptr)
+    if (quote == nullptr) {
       return nullptr;
+    }
     const char* close = static_cast<const char*>(quote) + 1;
     next = SkipLexSpace(close, end);
     // A single quote does not end an unquoted value, so that rule reads on from it too and
     // wins where it reads further.
-    if (c == '\'' && UnquotedValueEnd(value, end) > next)
+    if (c == '\'' && UnquotedValueEnd(value, end) > next) {
       return nullptr;
+    }
     // A literal ending in '=' that holds '>' draws the missing end-quote warning.
-    const std::string_view literal(value, static_cast<std::size_t>(next - value));
-    if (literal.size() > 2 && literal[literal.size() - 2] == '=' &&
-        literal.find('>') != std::string_view::npos)
+    if (DrawsMissingEndQuoteWarning({value, static_cast<std::size_t>(next - value)})) {
       return nullptr;
+    }
     kind = HtmlLexKind::LiteralValue;
     return close;
   }
-  if (!IsNameChar(c))
+  if (!IsNameChar(c)) {
     return nullptr;
+  }
   // A name value, unless the unquoted-value rule reads further (and reports it).
   const char* nameEnd = SkipNameChars(value + 1, end);
   next = SkipLexSpace(nameEnd, end);
-  if (next >= end || UnquotedValueEnd(value, end) > next)
+  if (next >= end || UnquotedValueEnd(value, end) > next) {
     return nullptr;
+  }
   kind = HtmlLexKind::NameValue;
   return nameEnd;
 }
@@ -268,26 +271,32 @@ int HtmlLexer::ScanTagWithAttributes(const char* start, const char* nameEnd, con
   pieces.Add(HtmlLexKind::StartTagOpen, start, nameEnd);
   const char* p = SkipLexSpace(nameEnd, end);
   while (p < end && *p != '>') {
-    if (!IsAsciiLetter(*p))
+    if (!IsAsciiLetter(*p)) {
       return 0;
+    }
     const char* name = p;
     const char* afterName = SkipNameChars(p + 1, end);
-    if (std::any_of(name, afterName, [](char c) { return c >= 'A' && c <= 'Z'; }))
+    if (std::any_of(name, afterName, IsAsciiUpper)) {
       return 0;
+    }
     const char* equals = SkipLexSpace(afterName, end);
-    if (equals >= end || *equals != '=')
+    if (equals >= end || *equals != '=') {
       return 0;
+    }
     const char* value = SkipLexSpace(equals + 1, end);
-    if (value >= end)
+    if (value >= end) {
       return 0;
+    }
     HtmlLexKind kind = HtmlLexKind::NameValue;
     const char* valueEnd = PlainValueEnd(value, end, kind, p);
     if (valueEnd == nullptr || !pieces.Add(HtmlLexKind::AttributeName, name, afterName) ||
-        !pieces.Add(kind, value, valueEnd))
+        !pieces.Add(kind, value, valueEnd)) {
       return 0;
+    }
   }
-  if (p >= end || !pieces.Add(HtmlLexKind::TagClose, p, p + 1))
+  if (p >= end || !pieces.Add(HtmlLexKind::TagClose, p, p + 1)) {
     return 0;
+  }
   Emit(sinks.content, sinks.contentUser, static_cast<int>(pieces.count), pieces.kinds.data(),
        pieces.texts.data(), pieces.lengths.data());
   return static_cast<int>(p + 1 - start);
@@ -297,35 +306,40 @@ int HtmlLexer::ScanTagWithAttributes(const char* start, const char* nameEnd, con
 // markup: the only rule that matches is data, and its match ends at the first '<' or '&' that
 // begins no data unit. Anything less plain goes through the rules.
 int HtmlLexer::ScanPlainData(const char* start, const char* end, const HtmlLexSinks& sinks) {
-  if (*start == '&' || *start == ']')
+  if (*start == '&' || *start == ']') {
     return 0;
+  }
   const char* stop = start + 1;
-  while (stop < end && !InLexClass(*stop, LexClass::kDataStop))
+  while (stop < end && !InLexClass(*stop, LexClass::DataStop)) {
     ++stop;
-  if (end - stop < 2 || BeginsDataUnit(stop[0], stop[1]))
+  }
+  if (end - stop < 2 || BeginsDataUnit(stop[0], stop[1])) {
     return 0;
+  }
   auto length = static_cast<int>(stop - start);
   const HtmlLexKind kind = HtmlLexKind::Data;
   Emit(sinks.content, sinks.contentUser, 1, &kind, &start, &length);
   return length;
 }
 
-int HtmlLexer::Act(int rule, const char* start, int length, const HtmlLexSinks& sinks) {
-  if (rule <= 15)
+int HtmlLexer::Act(LexRule rule, const char* start, int length, const HtmlLexSinks& sinks) {
+  if (IsContentRule(rule)) {
     return ActContent(rule, start, length, sinks);
-  if (rule <= 25) {
+  }
+  if (IsTagRule(rule)) {
     ActTag(rule, start, length, sinks);
-  } else if (rule <= 36) {
+  } else if (IsDeclarationRule(rule)) {
     ActDeclaration(rule, start, length, sinks);
   }
-  return length;  // rule 37: a line feed inside markup is skipped silently
+  return length;  // a line feed inside markup is skipped silently
 }
 
-int HtmlLexer::ActContent(int rule, const char* start, int length, const HtmlLexSinks& sinks) {
+int HtmlLexer::ActContent(LexRule rule, const char* start, int length, const HtmlLexSinks& sinks) {
   switch (rule) {
-    case 1:
-    case 4: {
-      HtmlLexKind kind = rule == 1 ? HtmlLexKind::CharReference : HtmlLexKind::EntityReference;
+    case LexRule::CharReference:
+    case LexRule::EntityReference: {
+      HtmlLexKind kind = rule == LexRule::CharReference ? HtmlLexKind::CharReference
+                                                        : HtmlLexKind::EntityReference;
       char last = start[length - 1];
       bool terminated = last == ';' || last == '\n';
       const std::array<HtmlLexKind, 2> kinds{kind, HtmlLexKind::ReferenceEnd};
@@ -335,50 +349,52 @@ int HtmlLexer::ActContent(int rule, const char* start, int length, const HtmlLex
            lengths.data());
       break;
     }
-    case 2:
-      Report(kBadCharReference, start, length, sinks);
+    case LexRule::BadCharReference:
+      Report(LexMessage::BadCharReference, start, length, sinks);
       break;
-    case 3:
-      Report(kNamedCharReference, start, length, sinks);
+    case LexRule::HexCharReference:
+      Report(LexMessage::NamedCharReference, start, length, sinks);
       break;
-    case 5:
+    case LexRule::EndTagOpen:
       Append(HtmlLexKind::EndTagOpen, start, length, true);
       mode_ = HtmlLexMode::EndTagMode;
       break;
-    case 6:
-      Report(kEmptyEndTag, start, length, sinks);
+    case LexRule::EmptyEndTag:
+      Report(LexMessage::EmptyEndTag, start, length, sinks);
       break;
-    case 7:
+    case LexRule::DeclarationOpen:
       Append(HtmlLexKind::DeclarationOpen, start, length, true);
       mode_ = HtmlLexMode::DeclarationMode;
       break;
-    case 8:
-    case 12: {
-      HtmlLexKind kind =
-          rule == 8 ? HtmlLexKind::DeclarationOpen : HtmlLexKind::ProcessingInstruction;
+    case LexRule::EmptyDeclaration:
+    case LexRule::ProcessingInstruction: {
+      HtmlLexKind kind = rule == LexRule::EmptyDeclaration ? HtmlLexKind::DeclarationOpen
+                                                           : HtmlLexKind::ProcessingInstruction;
       Emit(sinks.declaration, sinks.declarationUser, 1, &kind, &start, &length);
       break;
     }
-    case 9:
+    case LexRule::CommentOpen:
       // Only "<!" opens the declaration; the dashes are read again as the comment.
       Append(HtmlLexKind::DeclarationOpen, start, 2, false);
       mode_ = HtmlLexMode::CommentMode;
       return 2;
-    case 10:
-      Report(kMarkedSection, start, length, sinks);
+    case LexRule::MarkedSection:
+      Report(LexMessage::MarkedSection, start, length, sinks);
       mode_ = HtmlLexMode::SkipMode;
       break;
-    case 11:
-      Report(kUnmatchedMarkedSectionEnd, start, length, sinks);
+    case LexRule::MarkedSectionEnd:
+      Report(LexMessage::UnmatchedMarkedSectionEnd, start, length, sinks);
       break;
-    case 13:
+    case LexRule::StartTagOpen:
       Append(HtmlLexKind::StartTagOpen, start, length, true);
       mode_ = HtmlLexMode::StartTagMode;
       break;
-    case 14:
-      Report(kEmptyStartTag, start, length, sinks);
+    case LexRule::EmptyStartTag:
+      Report(LexMessage::EmptyStartTag, start, length, sinks);
       break;
+    case LexRule::CharacterData:
     default: {
+      assert(rule == LexRule::CharacterData);
       HtmlLexKind kind = HtmlLexKind::Data;
       Emit(sinks.content, sinks.contentUser, 1, &kind, &start, &length);
       break;
@@ -387,106 +403,112 @@ int HtmlLexer::ActContent(int rule, const char* start, int length, const HtmlLex
   return length;
 }
 
-void HtmlLexer::ActTag(int rule, const char* start, int length, const HtmlLexSinks& sinks) {
+void HtmlLexer::ActTag(LexRule rule, const char* start, int length, const HtmlLexSinks& sinks) {
   switch (rule) {
-    case 16: {
+    case LexRule::AttributeNameEquals: {
       int nameLength = length;
       if (normalize_) {
-        while (nameLength > 1 && (start[nameLength - 1] == '=' || IsCSpace(start[nameLength - 1])))
+        while (nameLength > 1 &&
+               (start[nameLength - 1] == '=' || IsCSpace(start[nameLength - 1]))) {
           --nameLength;
+        }
       }
       Append(HtmlLexKind::AttributeName, start, nameLength, true);
       mode_ = HtmlLexMode::ValueMode;
       break;
     }
-    case 17:
+    case LexRule::AttributeNameAlone:
       AppendEmpty(HtmlLexKind::AttributeName);
       Append(HtmlLexKind::NameToken, start, length, true);
       break;
-    case 18:
+    case LexRule::NameValue:
       Append(HtmlLexKind::NameValue, start, length, false);
       mode_ = HtmlLexMode::StartTagMode;
       break;
-    case 19:
-      // A quote left open swallows text up to the next attribute's '="'.
-      if (length > 2 && start[length - 2] == '=' &&
-          std::string_view(start, static_cast<std::size_t>(length)).find('>') !=
-              std::string_view::npos) {
-        Report(kMissingEndQuote, start, length, sinks);
+    case LexRule::QuotedValue:
+      if (DrawsMissingEndQuoteWarning({start, static_cast<std::size_t>(length)})) {
+        Report(LexMessage::MissingEndQuote, start, length, sinks);
       }
       Append(HtmlLexKind::LiteralValue, start, length, false);
       mode_ = HtmlLexMode::StartTagMode;
       break;
-    case 20:
-      Report(kValueNeedsQuotes, start, length, sinks);
+    case LexRule::UnquotedValue:
+      Report(LexMessage::ValueNeedsQuotes, start, length, sinks);
       Append(HtmlLexKind::LiteralValue, start, length, false);
       mode_ = HtmlLexMode::StartTagMode;
       break;
-    case 21:
-      Report(kTagCloseForValue, start, length, sinks);
+    case LexRule::TagCloseForValue:
+      Report(LexMessage::TagCloseForValue, start, length, sinks);
       Deliver(sinks.content, sinks.contentUser);
       mode_ = HtmlLexMode::ContentMode;
       break;
-    case 22:
+    case LexRule::TagClose:
       Append(HtmlLexKind::TagClose, start, length, false);
       Deliver(sinks.content, sinks.contentUser);
       mode_ = HtmlLexMode::ContentMode;
       break;
-    case 23:
-    case 24:
-      Report(rule == 23 ? kNetTag : kUnclosedTag, start, length, sinks);
+    case LexRule::NetTag:
+    case LexRule::UnclosedTag:
+      Report(rule == LexRule::NetTag ? LexMessage::NetTag : LexMessage::UnclosedTag, start, length,
+             sinks);
       Deliver(sinks.content, sinks.contentUser);
       mode_ = HtmlLexMode::ContentMode;
       break;
+    case LexRule::BadCharInTag:
     default:
-      Report(kBadCharInTag, start, length, sinks);
+      assert(rule == LexRule::BadCharInTag);
+      Report(LexMessage::BadCharInTag, start, length, sinks);
       break;
   }
 }
 
-void HtmlLexer::ActDeclaration(int rule, const char* start, int length, const HtmlLexSinks& sinks) {
+void HtmlLexer::ActDeclaration(LexRule rule, const char* start, int length,
+                               const HtmlLexSinks& sinks) {
   switch (rule) {
-    case 26:
+    case LexRule::DeclarationComment:
       Append(HtmlLexKind::Comment, start, length, false);
       break;
-    case 27:
-      Report(kParameterEntity, start, length, sinks);
+    case LexRule::ParameterEntity:
+      Report(LexMessage::ParameterEntity, start, length, sinks);
       break;
-    case 28:
+    case LexRule::DeclarationNumber:
       Append(HtmlLexKind::Number, start, length, false);
       break;
-    case 29:
+    case LexRule::DeclarationName:
       Append(HtmlLexKind::NameToken, start, length, true);
       break;
-    case 30:
+    case LexRule::DeclarationLiteral:
       Append(HtmlLexKind::LiteralValue, start, length, false);
       break;
-    case 31:
+    case LexRule::DeclarationClose:
       Append(HtmlLexKind::TagClose, start, length, false);
       Deliver(sinks.declaration, sinks.declarationUser);
       mode_ = HtmlLexMode::ContentMode;
       break;
-    case 32:
-      Report(kDeclarationSubset, start, length, sinks);
+    case LexRule::DeclarationSubset:
+      Report(LexMessage::DeclarationSubset, start, length, sinks);
       Deliver(sinks.declaration, sinks.declarationUser);
       mode_ = HtmlLexMode::SkipMode;
       break;
-    case 33:
-      Report(kIllegalDeclarationChar, start, length, sinks);
+    case LexRule::IllegalDeclarationChar:
+      Report(LexMessage::IllegalDeclarationChar, start, length, sinks);
       break;
-    case 34:
+    case LexRule::SkipEnd:
       mode_ = HtmlLexMode::ContentMode;
       break;
-    case 35:
+    case LexRule::SkipBracket:
       mode_ = HtmlLexMode::CommentMode;
       break;
+    case LexRule::SkippedRun:
     default:
-      Report(kSubsetSkipping, start, length, sinks);
+      assert(rule == LexRule::SkippedRun);
+      Report(LexMessage::SubsetSkipping, start, length, sinks);
       break;
   }
 }
 
-void HtmlLexer::Report(int message, const char* start, int length, const HtmlLexSinks& sinks) {
+void HtmlLexer::Report(LexMessage message, const char* start, int length,
+                       const HtmlLexSinks& sinks) {
   const MessageText& m = kMessages[static_cast<std::size_t>(message)];
   const std::array<HtmlLexKind, 2> kinds{m.kind, HtmlLexKind::Data};
   const std::array<const char*, 2> texts{m.text.data(), start};
@@ -496,11 +518,12 @@ void HtmlLexer::Report(int message, const char* start, int length, const HtmlLex
 
 void HtmlLexer::Append(HtmlLexKind kind, const char* text, int length, bool lowered) {
   if (normalize_) {
-    while (length > 1 && IsCSpace(text[length - 1]))
+    while (length > 1 && IsCSpace(text[length - 1])) {
       --length;
+    }
     if (lowered) {
       const char* end = text + length;
-      const char* upper = std::find_if(text, end, [](char c) { return c >= 'A' && c <= 'Z'; });
+      const char* upper = std::find_if(text, end, IsAsciiUpper);
       if (upper != end) {
         char* copy = copies_.Allocate(static_cast<std::size_t>(length));
         std::transform(text, end, copy, LowerAscii);
@@ -523,8 +546,9 @@ void HtmlLexer::AppendEmpty(HtmlLexKind kind) {
 void HtmlLexer::KeepAccumulatedTexts(const char* begin, const char* end) {
   for (std::size_t i = accFirstView_; i < accTexts_.size(); ++i) {
     const char* text = accTexts_[i];
-    if (text == nullptr || text < begin || text >= end)
+    if (text == nullptr || text < begin || text >= end) {
       continue;
+    }
     auto length = static_cast<std::size_t>(accLengths_[i]);
     char* copy = copies_.Allocate(length);
     std::copy(text, text + length, copy);
@@ -565,8 +589,9 @@ void HtmlLexer::CopyArena::Release() {
 
 void HtmlLexer::Emit(HtmlLexCallback callback, void* user, int count, const HtmlLexKind* kinds,
                      const char* const* texts, const int* lengths) {
-  if (callback != nullptr && count > 0)
+  if (callback != nullptr && count > 0) {
     callback(user, *this, count, kinds, texts, lengths);
+  }
 }
 
 }  // namespace pelmo

@@ -55,6 +55,8 @@ enum class HtmlLexMode : std::uint8_t {
 };
 
 class HtmlLexer;
+enum class LexRule : std::uint8_t;     // html/lexer_rules.h
+enum class LexMessage : std::uint8_t;  // html/lexer.cpp
 
 // One event: `count` tokens in order. Texts are not NUL-terminated, may be null when the
 // length is 0, and are valid only during the call. The return value is ignored.
@@ -104,13 +106,13 @@ class HtmlLexer {
   // returns its length, or 0 when the rules must decide.
   int ScanPlainData(const char* start, const char* end, const HtmlLexSinks& sinks);
   // Runs the action of `rule` for the `length` bytes at `start`; returns the bytes consumed.
-  int Act(int rule, const char* start, int length, const HtmlLexSinks& sinks);
-  int ActContent(int rule, const char* start, int length, const HtmlLexSinks& sinks);
-  void ActTag(int rule, const char* start, int length, const HtmlLexSinks& sinks);
-  void ActDeclaration(int rule, const char* start, int length, const HtmlLexSinks& sinks);
+  int Act(LexRule rule, const char* start, int length, const HtmlLexSinks& sinks);
+  int ActContent(LexRule rule, const char* start, int length, const HtmlLexSinks& sinks);
+  void ActTag(LexRule rule, const char* start, int length, const HtmlLexSinks& sinks);
+  void ActDeclaration(LexRule rule, const char* start, int length, const HtmlLexSinks& sinks);
 
   void Deliver(HtmlLexCallback callback, void* user);
-  void Report(int message, const char* start, int length, const HtmlLexSinks& sinks);
+  void Report(LexMessage message, const char* start, int length, const HtmlLexSinks& sinks);
   void Append(HtmlLexKind kind, const char* text, int length, bool lowered);
   void AppendEmpty(HtmlLexKind kind);
   void Emit(HtmlLexCallback callback, void* user, int count, const HtmlLexKind* kinds,

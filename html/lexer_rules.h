@@ -15,41 +15,46 @@
 
 namespace pelmo {
 
-// The classes of bytes the rules are written in; a byte may be in several.
-struct LexClass {
-  static constexpr std::uint8_t kLetter = 1;
-  static constexpr std::uint8_t kDigit = 2;
-  static constexpr std::uint8_t kName = 4;       // letter, digit, '-' or '.'
-  static constexpr std::uint8_t kSpace = 8;      // space, TAB, CR, LF
-  static constexpr std::uint8_t kTerm = 16;      // ends a reference: ';' or LF
-  static constexpr std::uint8_t kOther = 32;     // none of the above, no markup punctuation
-  static constexpr std::uint8_t kNotValue = 64;  // ends an unquoted value: space, TAB, LF, '"', '>'
-  static constexpr std::uint8_t kDataStop = 128;  // may begin markup or a reference: '<', '&'
+// The classes of bytes the rules are written in; a byte may be in several, so a class is a
+// bit and a set of classes their union.
+enum class LexClass : std::uint8_t {
+  Letter = 1,
+  Digit = 2,
+  Name = 4,        // letter, digit, '-' or '.'
+  Space = 8,       // space, TAB, CR, LF
+  Term = 16,       // ends a reference: ';' or LF
+  Other = 32,      // none of the above, no markup punctuation
+  NotValue = 64,   // ends an unquoted value: space, TAB, LF, '"', '>'
+  DataStop = 128,  // may begin markup or a reference: '<', '&'
 };
+
+constexpr LexClass operator|(LexClass a, LexClass b) {
+  return static_cast<LexClass>(static_cast<std::uint8_t>(a) | static_cast<std::uint8_t>(b));
+}
 
 constexpr std::array<std::uint8_t, 256> MakeLexClasses() {
   std::array<std::uint8_t, 256> table{};
   constexpr std::string_view kPunctuation = "!\"#$%&'()*+,-./:;<=>?[]";
   for (int c = 0; c < 256; ++c) {
-    std::uint8_t flags = 0;
+    LexClass flags{};
+    auto add = [&flags](LexClass more) { flags = flags | more; };
     if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'))
-      flags |= LexClass::kLetter | LexClass::kName;
+      add(LexClass::Letter | LexClass::Name);
     if (c >= '0' && c <= '9')
-      flags |= LexClass::kDigit | LexClass::kName;
+      add(LexClass::Digit | LexClass::Name);
     if (c == '-' || c == '.')
-      flags |= LexClass::kName;
+      add(LexClass::Name);
     if (c == ' ' || c == '\t' || c == '\r' || c == '\n')
-      flags |= LexClass::kSpace;
+      add(LexClass::Space);
     if (c == ';' || c == '\n')
-      flags |= LexClass::kTerm;
-    if (flags == 0 && kPunctuation.find(static_cast<char>(c)) == std::string_view::npos) {
-      flags |= LexClass::kOther;
-    }
+      add(LexClass::Term);
+    if (flags == LexClass{} && kPunctuation.find(static_cast<char>(c)) == std::string_view::npos)
+      add(LexClass::Other);
     if (c == ' ' || c == '\t' || c == '\n' || c == '"' || c == '>')
-      flags |= LexClass::kNotValue;
+      add(LexClass::NotValue);
     if (c == '<' || c == '&')
-      flags |= LexClass::kDataStop;
-    table[static_cast<std::size_t>(c)] = flags;
+      add(LexClass::DataStop);
+    table[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(flags);
   }
   return table;
 }
@@ -57,8 +62,71 @@ constexpr std::array<std::uint8_t, 256> MakeLexClasses() {
 inline constexpr std::array<std::uint8_t, 256> kLexClasses = MakeLexClasses();
 
 // Whether byte `c` is in any of `classes`.
-constexpr bool InLexClass(char c, std::uint8_t classes) {
-  return (kLexClasses[static_cast<unsigned char>(c)] & classes) != 0;
+constexpr bool InLexClass(char c, LexClass classes) {
+  return (kLexClasses[static_cast<unsigned char>(c)] & static_cast<std::uint8_t>(classes)) != 0;
+}
+
+// The rules, by what they match. The value is the rule's priority within its mode: on equal
+// length the lower one wins, so the values must stay as they are. Content mode has 1 to 15,
+// tags and attribute values 16 to 25, declarations, comments and skipped subsets 26 to 36.
+enum class LexRule : std::uint8_t {
+  None = 0,
+  CharReference = 1,           // "&#" digits
+  BadCharReference = 2,        // "&#" a digit, then name characters
+  HexCharReference = 3,        // "&#" a letter: hexadecimal or named forms
+  EntityReference = 4,         // '&' a name
+  EndTagOpen = 5,              // "</" a name
+  EmptyEndTag = 6,             // "</>"
+  DeclarationOpen = 7,         // "<!" a name
+  EmptyDeclaration = 8,        // "<!>"
+  CommentOpen = 9,             // "<!--"
+  MarkedSection = 10,          // "<!["
+  MarkedSectionEnd = 11,       // "]]>" with no section open
+  ProcessingInstruction = 12,  // "<?" up to '>'
+  StartTagOpen = 13,           // '<' a name
+  EmptyStartTag = 14,          // "<>"
+  CharacterData = 15,
+  AttributeNameEquals = 16,     // a name, then '='
+  AttributeNameAlone = 17,      // a name without '='
+  NameValue = 18,               // a value of name characters
+  QuotedValue = 19,             // a value in quotes
+  UnquotedValue = 20,           // a value of other bytes, which draws an error
+  TagCloseForValue = 21,        // '>' where a value was due
+  TagClose = 22,                // '>'
+  NetTag = 23,                  // '/' in a start tag
+  UnclosedTag = 24,             // '<' inside a tag
+  BadCharInTag = 25,            // any other byte inside a tag
+  DeclarationComment = 26,      // "--" up to the next "--"
+  ParameterEntity = 27,         // '%' a name
+  DeclarationNumber = 28,       // digits
+  DeclarationName = 29,         // a name
+  DeclarationLiteral = 30,      // a quoted literal
+  DeclarationClose = 31,        // '>'
+  DeclarationSubset = 32,       // '['
+  IllegalDeclarationChar = 33,  // any other byte inside a declaration
+  SkipEnd = 34,                 // "]]>" ends a skipped subset
+  SkipBracket = 35,             // a lone ']'
+  SkippedRun = 36,              // bytes up to the next ']'
+  LineFeedInMarkup = 37,        // a line feed inside a tag or declaration
+};
+
+// Which action family runs a rule; one per group of modes.
+constexpr bool IsContentRule(LexRule rule) {
+  return rule >= LexRule::CharReference && rule <= LexRule::CharacterData;
+}
+constexpr bool IsTagRule(LexRule rule) {
+  return rule >= LexRule::AttributeNameEquals && rule <= LexRule::BadCharInTag;
+}
+constexpr bool IsDeclarationRule(LexRule rule) {
+  return rule >= LexRule::DeclarationComment && rule <= LexRule::SkippedRun;
+}
+
+// Whether a quoted value draws the missing end-quote warning: its second-to-last byte is '='
+// and it holds a '>', the mark of a quote left open that swallowed text up to the next
+// attribute's '="'. `literal` is the whole match, quotes and trailing white space included.
+constexpr bool DrawsMissingEndQuoteWarning(std::string_view literal) {
+  return literal.size() > 2 && literal[literal.size() - 2] == '=' &&
+         literal.find('>') != std::string_view::npos;
 }
 
 // Remembers the last forward search for each searched pattern, so that repeated searches from
@@ -116,12 +184,12 @@ class LexProbe {
 bool BeginsDataUnit(char stop, char next);
 
 struct LexRuleMatch {
-  int rule = 0;
+  LexRule rule = LexRule::None;
   int length = 0;
 };
 
 // The winning rule and its length in `mode` at the probe's start: longest match, the lower
-// rule number on equal length. Rule numbers and their actions are listed in lexer.cpp.
+// rule on equal length. The actions are in lexer.cpp.
 LexRuleMatch MatchLexRule(HtmlLexMode mode, LexProbe& probe);
 
 }  // namespace pelmo

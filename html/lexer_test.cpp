@@ -78,12 +78,14 @@ Events Lex(std::string_view text, std::vector<std::size_t> cuts = {}, bool endOf
   for (std::size_t cut : cuts) {
     // A chunk of its own so that the sanitizer sees any read past it.
     std::string chunk(text.substr(from, cut - from));
-    if (!chunk.empty())
+    if (!chunk.empty()) {
       lexer.Feed(chunk.data(), static_cast<int>(chunk.size()), sinks);
+    }
     from = cut;
   }
-  if (endOfInput)
+  if (endOfInput) {
     lexer.Feed("", 0, sinks);
+  }
   return events;
 }
 
@@ -93,8 +95,9 @@ struct LexCase {
 };
 
 void ExpectCases(const std::vector<LexCase>& cases) {
-  for (const LexCase& c : cases)
+  for (const LexCase& c : cases) {
     EXPECT_EQ(Lex(c.input), c.expected) << "input: " << c.input;
+  }
 }
 
 TEST(HtmlLexerTest, StartTagsAndAttributeValues) {
@@ -300,8 +303,9 @@ TEST(HtmlLexerTest, NormalizeOffCopiesTokensUnchanged) {
 TEST(HtmlLexerTest, UnclosedInstructionsAtEndOfInputStayLinear) {
   // Each "<?" looks for a '>' that never comes; the search is not repeated from every '<'.
   std::string text;
-  for (int i = 0; i < 1000000; ++i)
+  for (int i = 0; i < 1000000; ++i) {
     text += "<?";
+  }
   Events events = Lex(text);
   ASSERT_EQ(events.size(), 2000000u);
   EXPECT_EQ(events.front(), R"(C Data:"<")");
@@ -345,8 +349,9 @@ TEST(HtmlLexerTest, ShortcutsGiveTheRulesEventsOnRandomMarkup) {
         text += pick(values);
       }
       text += pick(gaps);
-      if (random() % 8 != 0)
+      if (random() % 8 != 0) {
         text += ">";
+      }
     }
     const bool end = random() % 2 == 0;
     ASSERT_EQ(Lex(text, {}, end), Lex(text, {}, end, false))

@@ -1,18 +1,15 @@
 #include "html/token_list.h"
 
 #include <algorithm>
+#include <cassert>
 #include <memory>
 #include <string_view>
 
+#include "base/ascii.h"
 #include "html/vocabulary.h"
 
 namespace pelmo {
 namespace {
-
-// The C library's isspace in the "C" locale; bytes of 0x80 and above are never space.
-bool IsCSpace(char c) {
-  return c == ' ' || (c >= '\t' && c <= '\r');
-}
 
 std::string_view View(HtmlSpan span) {
   return span.text == nullptr ? std::string_view()
@@ -21,8 +18,9 @@ std::string_view View(HtmlSpan span) {
 
 // A quoted value loses its first byte and its last; a lone quote leaves nothing.
 std::string_view Unquoted(std::string_view value) {
-  if (value.empty() || (value[0] != '"' && value[0] != '\''))
+  if (value.empty() || (value[0] != '"' && value[0] != '\'')) {
     return value;
+  }
   return value.size() < 2 ? std::string_view() : value.substr(1, value.size() - 2);
 }
 
@@ -50,15 +48,22 @@ std::uint16_t HtmlTokenList::MapCharacter(std::uint16_t code) {
 HtmlToken* HtmlTokenList::NewToken() {
   if (free_ != nullptr) {
     HtmlToken* token = free_;
+    // A released token is unlinked and has no payload left.
+    assert(token->prev == nullptr && token->attributes == nullptr && token->text.chars.empty());
     free_ = token->next;
     return token;
   }
-  if (chunkNext_ == chunkEnd_)
+  if (chunkNext_ == chunkEnd_) {
     AddChunk();
+  }
+  // Tokens are made from the front of the last chunk, which ends at `chunkEnd_`.
+  assert(chunkNext_ >= chunks_.back().tokens && chunkNext_ < chunkEnd_ &&
+         chunkEnd_ == chunks_.back().tokens + chunks_.back().capacity);
   return std::construct_at(chunkNext_++);
 }
 
 void HtmlTokenList::AddChunk() {
+  assert(chunkNext_ == chunkEnd_);
   // A page has about one token per six bytes; the first chunk is sized for that, later
   // ones double, so that a page needs one or two allocations.
   const std::size_t size =
@@ -72,6 +77,7 @@ void HtmlTokenList::AddChunk() {
 }
 
 void HtmlTokenList::AppendToken(HtmlTokenKind kind) {
+  assert((head == nullptr) == (tail == nullptr));
   HtmlToken* token = NewToken();
   token->kind = kind;
   token->element = -1;
@@ -86,6 +92,10 @@ void HtmlTokenList::AppendToken(HtmlTokenKind kind) {
 }
 
 void HtmlTokenList::RemoveToken(HtmlToken* token) {
+  assert(MadeHere(token));
+  // Only a linked token is removed: the list's ends are exactly the tokens without neighbours.
+  assert((token->prev == nullptr) == (head == token) &&
+         (token->next == nullptr) == (tail == token));
   if (token->prev != nullptr) {
     token->prev->next = token->next;
   } else {
@@ -104,9 +114,17 @@ void HtmlTokenList::RemoveToken(HtmlToken* token) {
   free_ = token;
 }
 
+bool HtmlTokenList::MadeHere(const HtmlToken* token) const {
+  return std::any_of(chunks_.begin(), chunks_.end(), [&](const TokenChunk& chunk) {
+    const bool last = &chunk == &chunks_.back();
+    return token >= chunk.tokens && token < (last ? chunkNext_ : chunk.tokens + chunk.capacity);
+  });
+}
+
 HtmlText& HtmlTokenList::TailText() {
-  if (tail == nullptr || tail->kind != HtmlTokenKind::Text)
+  if (tail == nullptr || tail->kind != HtmlTokenKind::Text) {
     AppendToken(HtmlTokenKind::Text);
+  }
   return tail->text;
 }
 
@@ -139,17 +157,20 @@ void HtmlTokenList::OnEndTag(HtmlSpan name) {
     return;
   }
   HtmlToken* before = end->prev;
-  if (before == nullptr || before->kind != HtmlTokenKind::Text)
+  if (before == nullptr || before->kind != HtmlTokenKind::Text) {
     return;
+  }
   // Blanks before an end tag are layout, not content; text left empty (whitespace only, or
   // a reference that decoded to nothing) goes altogether.
   std::string& chars = before->text.chars;
   std::size_t length = chars.size();
-  while (length > 0 && IsCSpace(chars[length - 1]))
+  while (length > 0 && IsCSpace(chars[length - 1])) {
     --length;
+  }
   chars.resize(length);
-  if (length == 0)
+  if (length == 0) {
     RemoveToken(before);
+  }
 }
 
 void HtmlTokenList::OnText(HtmlSpan span) {
@@ -160,21 +181,24 @@ void HtmlTokenList::OnText(HtmlSpan span) {
   if (text.chars.empty() && before != nullptr && before->kind == HtmlTokenKind::StartTag &&
       !(before->attributes != nullptr && before->attributes->element == kElementPre)) {
     std::size_t skip = 0;
-    while (skip < bytes.size() && IsCSpace(bytes[skip]))
+    while (skip < bytes.size() && IsCSpace(bytes[skip])) {
       ++skip;
+    }
     bytes.remove_prefix(skip);
   }
   text.chars.append(bytes);
-  if (text.chars.empty())
+  if (text.chars.empty()) {
     RemoveToken(tail);
+  }
 }
 
 void HtmlTokenList::OnReference(HtmlSpan reference) {
   HtmlText& text = TailText();
   std::uint16_t character = MapCharacter(DecodeReference(View(reference)));
   auto byte = static_cast<char>(character & 0xFFu);
-  if (byte != 0)
+  if (byte != 0) {
     text.chars.push_back(byte);
+  }
 }
 
 }  // namespace pelmo

@@ -112,6 +112,8 @@ class HtmlTokenList : public HtmlTokenizer {
   HtmlText& TailText();
 
   HtmlToken* NewToken();
+  // Whether `token` was made in one of the chunks; for debug checks.
+  bool MadeHere(const HtmlToken* token) const;
   // Kept out of NewToken, which runs for every token, so that it stays small enough to inline.
   [[gnu::noinline]] void AddChunk();
 

@@ -13,8 +13,9 @@ namespace pelmo {
 namespace {
 
 std::string ElementName(int code) {
-  if (code < 0 || code >= static_cast<int>(kElements.size()))
+  if (code < 0 || code >= static_cast<int>(kElements.size())) {
     return "?";
+  }
   return std::string(kElements[static_cast<std::size_t>(code)].name);
 }
 
@@ -42,10 +43,12 @@ std::string Dump(const HtmlTokenList& list) {
   std::string out;
   const HtmlToken* prev = nullptr;
   for (const HtmlToken* t = list.head; t != nullptr; prev = t, t = t->next) {
-    if (t->prev != prev)
+    if (t->prev != prev) {
       return "broken prev link";
-    if (!out.empty())
+    }
+    if (!out.empty()) {
       out += ' ';
+    }
     switch (t->kind) {
       case HtmlTokenKind::StartTag: {
         out += ElementName(t->attributes->element);
@@ -73,8 +76,9 @@ std::string Dump(const HtmlTokenList& list) {
         break;
     }
   }
-  if (list.tail != prev)
+  if (list.tail != prev) {
     return "broken tail";
+  }
   return out;
 }
 
@@ -90,8 +94,9 @@ struct ListCase {
 };
 
 void ExpectCases(const std::vector<ListCase>& cases) {
-  for (const ListCase& c : cases)
+  for (const ListCase& c : cases) {
     EXPECT_EQ(Tokenize(c.input), c.expected) << "input: " << c.input;
+  }
 }
 
 TEST(HtmlTokenListTest, WhitespaceAroundText) {
@@ -130,8 +135,9 @@ TEST(HtmlTokenListTest, Attributes) {
 
 TEST(HtmlTokenListTest, AttributesBeyondTwentyAreDropped) {
   std::string tag = "<td";
-  for (int i = 0; i < 100000; ++i)
+  for (int i = 0; i < 100000; ++i) {
     tag += " width=" + std::to_string(i);
+  }
   tag += ">x</td>";
   HtmlTokenList list(tag.data(), static_cast<int>(tag.size()));
   list.Run();
@@ -191,13 +197,15 @@ TEST(HtmlTokenListTest, HostileInputsFinishWithSaneResults) {
 
   // A million tokens, released without recursion.
   std::string many;
-  for (int i = 0; i < 500000; ++i)
+  for (int i = 0; i < 500000; ++i) {
     many += "<b>x";
+  }
   HtmlTokenList big(many.data(), static_cast<int>(many.size()));
   big.Run();
   int count = 0;
-  for (const HtmlToken* t = big.head; t != nullptr; t = t->next)
+  for (const HtmlToken* t = big.head; t != nullptr; t = t->next) {
     ++count;
+  }
   EXPECT_EQ(count, 999999);  // the last "x" waits for more input
 }
 

@@ -17,8 +17,9 @@ void HtmlTokenizer::Run() {
   sinks.content = sinks.declaration = sinks.message = &HtmlTokenizer::DispatchLexEvent;
   sinks.contentUser = sinks.declarationUser = sinks.messageUser = this;
   // One call and no end-of-input call: a length of 0 would itself mean the end of input.
-  if (length_ > 0)
+  if (length_ > 0) {
     lexer.Feed(text_, length_, sinks);
+  }
 }
 
 void HtmlTokenizer::OnText(HtmlSpan) {}
@@ -31,8 +32,9 @@ void HtmlTokenizer::OnMessage(const HtmlMessageEvent&) {}
 
 int HtmlTokenizer::DispatchLexEvent(void* user, HtmlLexer&, int count, const HtmlLexKind* kinds,
                                     const char* const* texts, const int* lengths) {
-  if (count < 1)
+  if (count < 1) {
     return 0;
+  }
   auto* self = static_cast<HtmlTokenizer*>(user);
   auto span = [&](int i) { return HtmlSpan{texts[i], lengths[i]}; };
   switch (kinds[0]) {
@@ -81,8 +83,9 @@ int HtmlTokenizer::DispatchLexEvent(void* user, HtmlLexer&, int count, const Htm
       HtmlMessageEvent message;
       message.kind = kinds[0];
       message.message = span(0);
-      if (count > 1)
+      if (count > 1) {
         message.source = span(1);
+      }
       self->OnMessage(message);
       break;
     }

@@ -1,19 +1,18 @@
 #include "html/vocabulary.h"
 
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 #include <tuple>
 
+#include "base/ascii.h"
+#include "base/word_compare.h"
 #include "html/vocabulary_tables.h"
 
 namespace pelmo {
 namespace {
-
-constexpr int LowerAscii(int c) {
-  return (c >= 'A' && c <= 'Z') ? c + ('a' - 'A') : c;
-}
 
 // The longest name in any table; a longer key cannot be found.
 constexpr std::size_t kMaxNameLength = 16;
@@ -28,9 +27,7 @@ struct PackedName {
 constexpr PackedName Pack(std::string_view name, bool foldCase) {
   PackedName packed{0, 0};
   for (std::size_t i = 0; i < name.size() && i < kMaxNameLength; ++i) {
-    std::uint64_t byte = static_cast<unsigned char>(name[i]);
-    if (foldCase)
-      byte = static_cast<std::uint64_t>(LowerAscii(static_cast<int>(byte)));
+    const std::uint64_t byte = static_cast<unsigned char>(foldCase ? LowerAscii(name[i]) : name[i]);
     if (i < 8) {
       packed.high |= byte << (56 - 8 * i);
     } else {
@@ -41,18 +38,21 @@ constexpr PackedName Pack(std::string_view name, bool foldCase) {
 }
 
 constexpr int Compare(const PackedName& a, const PackedName& b) {
-  if (a.high != b.high)
+  if (a.high != b.high) {
     return a.high < b.high ? -1 : 1;
-  if (a.low != b.low)
+  }
+  if (a.low != b.low) {
     return a.low < b.low ? -1 : 1;
+  }
   return 0;
 }
 
 template <typename Table, typename NameOf>
 constexpr auto PackTable(const Table& table, NameOf nameOf) {
   std::array<PackedName, std::tuple_size_v<Table>> packed{};
-  for (std::size_t i = 0; i < table.size(); ++i)
+  for (std::size_t i = 0; i < table.size(); ++i) {
     packed[i] = Pack(nameOf(table[i]), false);
+  }
   return packed;
 }
 
@@ -62,12 +62,15 @@ template <typename Table, typename NameOf>
 constexpr bool PacksInOrder(const Table& table, NameOf nameOf, bool foldCase) {
   for (std::size_t i = 0; i < table.size(); ++i) {
     std::string_view name = nameOf(table[i]);
-    if (name.empty() || name.size() > kMaxNameLength)
+    if (name.empty() || name.size() > kMaxNameLength) {
       return false;
-    if (foldCase && Compare(Pack(name, true), Pack(name, false)) != 0)
+    }
+    if (foldCase && Compare(Pack(name, true), Pack(name, false)) != 0) {
       return false;
-    if (i > 0 && Compare(Pack(nameOf(table[i - 1]), false), Pack(name, false)) >= 0)
+    }
+    if (i > 0 && Compare(Pack(nameOf(table[i - 1]), false), Pack(name, false)) >= 0) {
       return false;
+    }
   }
   return true;
 }
@@ -127,8 +130,9 @@ PackedName PackKey(std::string_view key, bool foldCase) {
   std::uint64_t halves[2] = {0, 0};
   for (std::size_t i = 0; i < key.size(); ++i) {
     unsigned byte = static_cast<unsigned char>(key[i]);
-    if (foldCase && byte - 'A' < 26u)
+    if (foldCase && byte - 'A' < 26u) {
       byte += 32;
+    }
     halves[i / 8] |= static_cast<std::uint64_t>(byte) << (56 - 8 * (i % 8));
   }
   return {halves[0], halves[1]};
@@ -137,12 +141,14 @@ PackedName PackKey(std::string_view key, bool foldCase) {
 template <std::size_t N>
 int Bisect(const std::array<PackedName, N>& table, const FirstByteIndex& index,
            std::string_view key, bool foldCase) {
-  if (key.empty() || key.size() > kMaxNameLength)
+  if (key.empty() || key.size() > kMaxNameLength) {
     return -1;
+  }
   const PackedName packed = PackKey(key, foldCase);
   const IndexRange range = index[packed.high >> 56];
-  if (range.low == range.high)
+  if (range.low == range.high) {
     return -1;
+  }
   std::size_t base = range.low;
   for (std::size_t size = range.high - range.low; size > 1;) {
     std::size_t half = size / 2;
@@ -196,8 +202,9 @@ constexpr auto MakePerfectHash(const Table& table, NameOf nameOf) {
       clash = slot != 0;
       slot = static_cast<std::uint8_t>(i + 1);
     }
-    if (!clash)
+    if (!clash) {
       return hash;
+    }
     multiplier = multiplier * 1664525u + 1013904223u;
     multiplier |= 1u;
   }
@@ -210,24 +217,20 @@ constexpr auto kKeywordHash = MakePerfectHash(kKeywords, kKeywordName);
 static_assert(kElementHash.multiplier != 0 && kAttributeHash.multiplier != 0 &&
               kKeywordHash.multiplier != 0);
 
-std::uint32_t Load32(const char* at) {
-  std::uint32_t word;
-  std::memcpy(&word, at, sizeof word);
-  return word;
-}
-
 // The bytes that the mix leaves out, for names of equal mix (so of equal length). Names are a
 // few bytes long: two overlapping words cover four to eight, a loop the rest.
 bool SameRest(std::string_view a, std::string_view b) {
   const std::size_t size = a.size();
-  if (size <= 3)
+  if (size <= 3) {
     return true;
-  if (size <= 8)
-    return Load32(a.data()) == Load32(b.data()) &&
-           Load32(a.data() + size - 4) == Load32(b.data() + size - 4);
+  }
+  if (size <= 8) {
+    return SameFourToEightBytes(a.data(), b.data(), size);
+  }
   for (std::size_t i = 0; i < size; ++i) {
-    if (a[i] != b[i])
+    if (a[i] != b[i]) {
       return false;
+    }
   }
   return true;
 }
@@ -236,13 +239,15 @@ bool SameRest(std::string_view a, std::string_view b) {
 // mix settles names of up to three bytes without looking at the table's text.
 template <typename Table, typename NameOf, std::size_t N>
 int FindExact(const Table& table, NameOf nameOf, const PerfectHash<N>& hash, std::string_view key) {
-  if (key.empty())
+  if (key.empty()) {
     return -1;
+  }
   const std::uint32_t mix = NameMix(key);
   const std::uint8_t slot = hash.slots[HashMix(mix, hash.multiplier)];
   const std::size_t code = slot - 1u;
-  if (slot == 0 || hash.mixes[code] != mix)
+  if (slot == 0 || hash.mixes[code] != mix) {
     return -1;
+  }
   return SameRest(nameOf(table[code]), key) ? static_cast<int>(code) : -1;
 }
 
@@ -251,16 +256,17 @@ bool IsDigit(char c) {
 }
 
 bool IsHexDigit(char c) {
-  int lower = LowerAscii(static_cast<unsigned char>(c));
+  const char lower = LowerAscii(c);
   return IsDigit(c) || (lower >= 'a' && lower <= 'f');
 }
 
 // Letters beyond f are not rejected: they give their own arithmetic values, as pages with
 // such colours have always been shown.
 int HexValue(char c) {
-  if (IsDigit(c))
+  if (IsDigit(c)) {
     return c - '0';
-  return LowerAscii(static_cast<unsigned char>(c)) - 87;
+  }
+  return static_cast<unsigned char>(LowerAscii(c)) - 87;
 }
 
 struct NamedColor {
@@ -289,20 +295,26 @@ constexpr std::array<NamedColor, 16> kNamedColors{{
 
 }  // namespace
 
+// The exact-spelling probe is a shortcut for the case-blind search, which must agree with
+// whatever the probe finds; debug builds check it on every hit.
 int FindElement(std::string_view name) {
   const int code = FindExact(kElements, kElementName, kElementHash, name);
+  assert(code < 0 || code == Bisect(kPackedElements, kElementIndex, name, true));
   return code >= 0 ? code : Bisect(kPackedElements, kElementIndex, name, true);
 }
 
 int FindAttribute(std::string_view name) {
   const int code = FindExact(kAttributes, kAttributeName, kAttributeHash, name);
+  assert(code < 0 || code == Bisect(kPackedAttributes, kAttributeIndex, name, true));
   return code >= 0 ? code : Bisect(kPackedAttributes, kAttributeIndex, name, true);
 }
 
 int FindKeyword(std::string_view text) {
-  if (!text.empty() && IsDigit(text[0]))
+  if (!text.empty() && IsDigit(text[0])) {
     return -1;
+  }
   const int code = FindExact(kKeywords, kKeywordName, kKeywordHash, text);
+  assert(code < 0 || code == Bisect(kPackedKeywords, kKeywordIndex, text, true));
   return code >= 0 ? code : Bisect(kPackedKeywords, kKeywordIndex, text, true);
 }
 
@@ -312,8 +324,9 @@ int FindEntity(std::string_view name) {
 }
 
 bool EndTagRequired(int code) {
-  if (code < 0 || code >= kElementCount)
+  if (code < 0 || code >= kElementCount) {
     return false;
+  }
   return kElements[static_cast<std::size_t>(code)].endTagRequired;
 }
 
@@ -336,8 +349,9 @@ ParsedUnsigned ParseUnsigned(std::string_view text) {
   }
   // Double precision keeps the saturation test simple however many digits follow.
   double value = 0;
-  for (; i < text.size() && IsDigit(text[i]); ++i)
+  for (; i < text.size() && IsDigit(text[i]); ++i) {
     value = value * 10 + (text[i] - '0');
+  }
   if (value > 4294967295.0) {
     result.value = 4294967295u;
     result.end = 0;
@@ -356,12 +370,14 @@ AttributeNumber ParseAttributeNumber(std::string_view text) {
 
 std::uint32_t ParseColor(int keyword, std::string_view text) {
   for (const NamedColor& named : kNamedColors) {
-    if (named.keyword == keyword)
+    if (named.keyword == keyword) {
       return named.color;
+    }
   }
   std::size_t first = 0;
-  while (first < text.size() && !IsHexDigit(text[first]))
+  while (first < text.size() && !IsHexDigit(text[first])) {
     ++first;
+  }
   auto digit = [&](std::size_t k) {
     std::size_t at = first + k;
     return at < text.size() ? HexValue(text[at]) : 0;

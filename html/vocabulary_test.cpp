@@ -46,8 +46,9 @@ constexpr const char* kEntityList =
 std::vector<std::string> Words(const char* list) {
   std::istringstream in(list);
   std::vector<std::string> words;
-  for (std::string word; in >> word;)
+  for (std::string word; in >> word;) {
     words.push_back(word);
+  }
   return words;
 }
 
@@ -59,8 +60,9 @@ int Compare(std::string_view a, std::string_view b, bool foldCase) {
       x = std::tolower(x);
       y = std::tolower(y);
     }
-    if (x != y)
+    if (x != y) {
       return x - y;
+    }
   }
   return static_cast<int>(a.size()) - static_cast<int>(b.size());
 }

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace pelmo {
 
@@ -24,6 +25,13 @@ std::optional<std::time_t> FileModifiedTime(const std::string& path);
 // version record, elsewhere the version the program was built as. Nullopt when the file has
 // no readable version record.
 std::optional<std::array<int, 4>> ProgramVersion(const std::string& path);
+
+// The characters that end a folder in a path: "/", and on Windows "\\" as well.
+std::string_view FolderSeparators();
+
+// The system's own words for the error code `error` (errno, or a Windows error code on
+// Windows), without a line end.
+std::string SystemErrorText(int error);
 
 // std::fopen of `path` (UTF-8 on Windows, where the C library's own fopen would read it in
 // the ANSI code page).

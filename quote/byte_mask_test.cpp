@@ -21,8 +21,32 @@ TEST(ByteMaskTest, WideCompareAgreesWithByteByByte) {
     const char byte = alphabet[random() % alphabet.size()];
     ASSERT_EQ(ByteMask(block, byte), PortableByteMask(block, byte));
   }
-  EXPECT_EQ(FirstMarked(0x8000u), 15u);
-  EXPECT_EQ(WithoutFirst(0x8010u), 0x8000u);
+}
+
+// The searches walk a mask with FirstMarked and WithoutFirst: the walk must visit exactly the
+// positions that hold the byte, in ascending order, the last position of the block included.
+TEST(ByteMaskTest, WalkingTheMarksVisitsEachMatchInOrder) {
+  std::mt19937 random(7204);
+  for (int round = 0; round < 2000; ++round) {
+    char block[kBlockBytes];
+    for (char& c : block) {
+      c = random() % 3 == 0 ? '<' : 'x';
+    }
+    if (round % 2 == 0) {
+      block[kBlockBytes - 1] = '<';
+    }
+    std::string expected;
+    for (std::size_t i = 0; i < kBlockBytes; ++i) {
+      if (block[i] == '<') {
+        expected += static_cast<char>('a' + i);
+      }
+    }
+    std::string visited;
+    for (std::uint32_t marks = ByteMask(block, '<'); marks != 0; marks = WithoutFirst(marks)) {
+      visited += static_cast<char>('a' + FirstMarked(marks));
+    }
+    ASSERT_EQ(visited, expected);
+  }
 }
 
 }  // namespace

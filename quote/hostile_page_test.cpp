@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "base/sanitizer.h"
 #include "html/grammar.h"
 #include "html/grammar_rules.h"
 #include "html/vocabulary_tables.h"
@@ -23,17 +24,7 @@ namespace {
 
 // The sanitizers slow these pages down about tenfold; their build reads smaller ones so
 // that the test run stays short. The release build reads the full sizes.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr int kScale = 8;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr int kScale = 8;
-#else
-constexpr int kScale = 1;
-#endif
-#else
-constexpr int kScale = 1;
-#endif
+constexpr int kScale = kAddressSanitizerBuild ? 8 : 1;
 
 // A temporary file for the note rows that the reader echoes; Text() reads them back.
 class MemoryStream {
@@ -146,25 +137,33 @@ struct Nesting {
 // kind (a list item in a list, a cell in a row in a table).
 std::vector<Nesting> ContainerNestings() {
   const auto prefix = [](std::string_view name) -> std::string {
-    if (name == "li")
+    if (name == "li") {
       return "<ul>";
-    if (name == "dd" || name == "dt")
+    }
+    if (name == "dd" || name == "dt") {
       return "<dl>";
-    if (name == "tr" || name == "caption")
+    }
+    if (name == "tr" || name == "caption") {
       return "<table>";
-    if (name == "td" || name == "th")
+    }
+    if (name == "td" || name == "th") {
       return "<table><tr>";
+    }
     return "";
   };
   const auto suffix = [](std::string_view name) -> std::string {
-    if (name == "ul" || name == "ol" || name == "dir" || name == "menu")
+    if (name == "ul" || name == "ol" || name == "dir" || name == "menu") {
       return "<li>";
-    if (name == "dl")
+    }
+    if (name == "dl") {
       return "<dd>";
-    if (name == "table")
+    }
+    if (name == "table") {
       return "<tr><td>";
-    if (name == "tr")
+    }
+    if (name == "tr") {
       return "<td>";
+    }
     return "";
   };
   std::vector<Nesting> nestings;

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "base/ascii.h"
 #include "quote/sjis_search.h"
 #include "quote/tag_strip.h"
 
@@ -11,11 +12,7 @@ namespace {
 // ASCII letters only: the process locale must not change which bytes are removed.
 std::string MapCase(std::string text, bool upper) {
   for (char& c : text) {
-    if (upper && c >= 'a' && c <= 'z') {
-      c = static_cast<char>(c - 'a' + 'A');
-    } else if (!upper && c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
+    c = upper ? UpperAscii(c) : LowerAscii(c);
   }
   return text;
 }

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <array>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
+#include "base/word_compare.h"
 #include "quote/byte_mask.h"
 
 namespace pelmo {
@@ -24,17 +26,11 @@ bool NoLeadByte(std::string_view text) {
                       [](char c) { return IsSjisLeadByte(static_cast<unsigned char>(c)); });
 }
 
-std::uint32_t Load32(const char* at) {
-  std::uint32_t word;
-  std::memcpy(&word, at, sizeof word);
-  return word;
-}
-
 // Patterns are a few bytes long, and a loop costs less than a call to memcmp. Tags of four to
 // eight bytes take two overlapping words.
 bool SameBytes(const char* a, const char* b, std::size_t length) {
   if (length >= 4 && length <= 8) {
-    return Load32(a) == Load32(b) && Load32(a + length - 4) == Load32(b + length - 4);
+    return SameFourToEightBytes(a, b, length);
   }
   for (std::size_t i = 0; i < length; ++i) {
     if (a[i] != b[i]) {
@@ -175,6 +171,8 @@ std::size_t SjisFind(std::string_view text, std::string_view pattern, std::size_
   }
 }
 
+namespace {
+
 // The output is built as a stack. It never holds a match on a character start, so after each
 // byte is pushed the only candidate is the match that ends with that byte. Popping a match
 // leaves a prefix of the earlier output, so character starts found in it stay valid.
@@ -186,109 +184,156 @@ std::size_t SjisFind(std::string_view text, std::string_view pattern, std::size_
 // cursor walks the output once and leaves marks behind it at short intervals; a joined match
 // can begin behind the cursor, and is then settled by a short walk from the nearest mark,
 // which keeps the whole pass linear.
-std::string RemoveAllMatches(std::string_view text, std::string_view pattern) {
-  std::string out;
-  if (pattern.empty()) {
-    out.assign(text);
-    return out;
+class MatchRemover {
+ public:
+  MatchRemover(std::string_view text, std::string_view pattern)
+      : text_(text), pattern_(pattern), raw_(pattern) {
+    out_.reserve(text.size());
   }
-  if (pattern.size() == 1 && NoLeadByte(text)) {
-    // Every byte is a character and deleting one byte cannot join another: a plain filter.
-    out.assign(text);
-    out.erase(std::remove(out.begin(), out.end(), pattern[0]), out.end());
-    return out;
-  }
-  constexpr std::size_t kMarkGap = 64;
-  out.reserve(text.size());
-  const std::size_t length = pattern.size();
-  std::size_t cursor = 0;  // a character start of the output
-  // Character starts up to the cursor, ascending, after the implicit 0; most texts need none.
-  std::vector<std::size_t> marks;
-  const auto lastMark = [&marks] { return marks.empty() ? std::size_t{0} : marks.back(); };
-  std::size_t next = 0;        // first byte of the text not yet pushed
-  std::size_t searchFrom = 0;  // raw occurrences before this are settled
-  std::size_t joinEnd = 0;     // bytes before this may end a joined match
-  const BytePattern raw(pattern);
 
-  // Whether the match that ends the output begins on a character start.
-  const auto tailStartsChar = [&](std::size_t at) {
+  std::string Run() {
+    while (next_ < text_.size()) {
+      if (next_ < joinEnd_) {
+        PushToJoinCandidate();
+      } else if (!PushToRawMatch()) {
+        break;
+      }
+      CheckInvariants();
+    }
+    return std::move(out_);
+  }
+
+ private:
+  static constexpr std::size_t kMarkGap = 64;
+
+  // After a pop, bytes up to `joinEnd_` may complete a match that began in the earlier output.
+  void PushToJoinCandidate() {
+    const std::size_t end = std::min(joinEnd_, text_.size());
+    // A few bytes: a loop, not a call.
+    const char* hit = std::find(text_.data() + next_, text_.data() + end, pattern_.back());
+    if (hit == text_.data() + end) {
+      // No joined match can end here; the raw search from `searchFrom_` covers these bytes.
+      joinEnd_ = next_;
+      return;
+    }
+    const std::size_t stop = static_cast<std::size_t>(hit - text_.data()) + 1;
+    out_.append(text_.data() + next_, stop - next_);
+    next_ = stop;
+    const std::size_t length = pattern_.size();
+    if (out_.size() >= length) {
+      const std::size_t at = out_.size() - length;
+      if (SameBytes(out_.data() + at, pattern_.data(), length) && StartsChar(at)) {
+        Pop(at);
+      }
+    }
+  }
+
+  // Pushes up to and including the next raw occurrence, popping it when it begins a
+  // character; false when there is none and the rest of the text has been pushed.
+  bool PushToRawMatch() {
+    const std::size_t found = raw_.Find(text_, searchFrom_);
+    if (found == kNotFound) {
+      out_.append(text_.data() + next_, text_.size() - next_);
+      next_ = text_.size();
+      return false;
+    }
+    const std::size_t length = pattern_.size();
+    out_.append(text_.data() + next_, found + length - next_);
+    next_ = found + length;
+    if (StartsChar(out_.size() - length)) {
+      Pop(out_.size() - length);
+    } else {
+      searchFrom_ = found + 1;
+    }
+    return true;
+  }
+
+  // The usual case, a match behind a byte that cannot lead, is settled without the call.
+  bool StartsChar(std::size_t at) {
+    return at == 0 || !IsSjisLeadByte(static_cast<unsigned char>(out_[at - 1])) ||
+           TailStartsChar(at);
+  }
+
+  // Whether the match that ends the output at `at` begins on a character start.
+  bool TailStartsChar(std::size_t at) {
     // A byte that cannot lead ends a character wherever it stands, so the byte after it
     // starts one: in ASCII text the walk is never needed.
-    if (at == 0 || !IsSjisLeadByte(static_cast<unsigned char>(out[at - 1]))) {
+    if (at == 0 || !IsSjisLeadByte(static_cast<unsigned char>(out_[at - 1]))) {
       return true;
     }
     // Behind a short run of lead bytes that follows such a byte, characters start at even
     // offsets into the run. Long runs are left to the walk, which keeps the pass linear.
     std::size_t run = at - 1;
     while (run > 0 && at - run < kMarkGap &&
-           IsSjisLeadByte(static_cast<unsigned char>(out[run - 1]))) {
+           IsSjisLeadByte(static_cast<unsigned char>(out_[run - 1]))) {
       --run;
     }
-    if (run == 0 || !IsSjisLeadByte(static_cast<unsigned char>(out[run - 1]))) {
+    if (run == 0 || !IsSjisLeadByte(static_cast<unsigned char>(out_[run - 1]))) {
       return (at - run) % 2 == 0;
     }
-    if (at < cursor) {
-      const auto after = std::upper_bound(marks.begin(), marks.end(), at);
-      const std::size_t mark = after == marks.begin() ? 0 : *(after - 1);
-      return WalkToward(out.data(), mark, at) == at;
+    if (at < cursor_) {
+      const auto after = std::upper_bound(marks_.begin(), marks_.end(), at);
+      const std::size_t mark = after == marks_.begin() ? 0 : *(after - 1);
+      return WalkToward(out_.data(), mark, at) == at;
     }
-    while (cursor < at) {
-      cursor = WalkToward(out.data(), cursor, std::min(at, lastMark() + kMarkGap));
-      if (cursor - lastMark() >= kMarkGap) {
-        marks.push_back(cursor);
+    while (cursor_ < at) {
+      cursor_ = WalkToward(out_.data(), cursor_, std::min(at, LastMark() + kMarkGap));
+      if (cursor_ - LastMark() >= kMarkGap) {
+        marks_.push_back(cursor_);
       }
     }
-    return cursor == at;
-  };
-  // The usual case, a match behind a byte that cannot lead, is settled without the call.
-  const auto startsChar = [&](std::size_t at) {
-    return at == 0 || !IsSjisLeadByte(static_cast<unsigned char>(out[at - 1])) ||
-           tailStartsChar(at);
-  };
-  const auto pop = [&](std::size_t at) {
-    out.resize(at);
-    cursor = std::min(cursor, at);
-    while (!marks.empty() && marks.back() > at) {
-      marks.pop_back();
-    }
-    searchFrom = next;
-    joinEnd = next + length - 1;
-  };
-
-  while (next < text.size()) {
-    if (next < joinEnd) {
-      const std::size_t end = std::min(joinEnd, text.size());
-      // A few bytes: a loop, not a call.
-      const char* hit = std::find(text.data() + next, text.data() + end, pattern.back());
-      if (hit == text.data() + end) {
-        // No joined match can end here; the raw search from `searchFrom` covers these bytes.
-        joinEnd = next;
-        continue;
-      }
-      const std::size_t stop = static_cast<std::size_t>(hit - text.data()) + 1;
-      out.append(text.data() + next, stop - next);
-      next = stop;
-      if (out.size() >= length) {
-        const std::size_t at = out.size() - length;
-        if (SameBytes(out.data() + at, pattern.data(), length) && startsChar(at)) {
-          pop(at);
-        }
-      }
-      continue;
-    }
-    const std::size_t found = raw.Find(text, searchFrom);
-    if (found == kNotFound) {
-      out.append(text.data() + next, text.size() - next);
-      break;
-    }
-    out.append(text.data() + next, found + length - next);
-    next = found + length;
-    if (startsChar(out.size() - length)) {
-      pop(out.size() - length);
-    } else {
-      searchFrom = found + 1;
-    }
+    return cursor_ == at;
   }
+
+  std::size_t LastMark() const { return marks_.empty() ? std::size_t{0} : marks_.back(); }
+
+  // Deletes the match at `at`, the output's tail; the next bytes may join a new match.
+  void Pop(std::size_t at) {
+    out_.resize(at);
+    cursor_ = std::min(cursor_, at);
+    while (!marks_.empty() && marks_.back() > at) {
+      marks_.pop_back();
+    }
+    searchFrom_ = next_;
+    joinEnd_ = next_ + pattern_.size() - 1;
+  }
+
+  // What the pass relies on, checked in debug builds after every step.
+  void CheckInvariants() const {
+    assert(out_.size() <= next_ && next_ <= text_.size());
+    assert(searchFrom_ <= next_);
+    assert(cursor_ <= out_.size());
+    assert(std::is_sorted(marks_.begin(), marks_.end()));
+    assert(marks_.empty() || (marks_.front() > 0 && marks_.back() <= cursor_));
+  }
+
+  std::string_view text_;
+  std::string_view pattern_;
+  BytePattern raw_;
+  std::string out_;
+  std::size_t cursor_ = 0;  // a character start of the output
+  // Character starts up to the cursor, ascending, after the implicit 0; most texts need none.
+  std::vector<std::size_t> marks_;
+  std::size_t next_ = 0;        // first byte of the text not yet pushed
+  std::size_t searchFrom_ = 0;  // raw occurrences before this are settled
+  std::size_t joinEnd_ = 0;     // bytes before this may end a joined match
+};
+
+}  // namespace
+
+std::string RemoveAllMatches(std::string_view text, std::string_view pattern) {
+  if (pattern.empty()) {
+    return std::string(text);
+  }
+  if (pattern.size() == 1 && NoLeadByte(text)) {
+    // Every byte is a character and deleting one byte cannot join another: a plain filter.
+    std::string out(text);
+    out.erase(std::remove(out.begin(), out.end(), pattern[0]), out.end());
+    return out;
+  }
+  std::string out = MatchRemover(text, pattern).Run();
+  // The result holds no match on a character start.
+  assert(SjisFind(out, pattern) == kNotFound);
   return out;
 }
 

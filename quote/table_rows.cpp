@@ -117,12 +117,12 @@ std::string DateCellText(const DateFields& fields) {
   return date;
 }
 
-// Parse(text, true) for a date cell text. The usual "YYYY/MM/DD" of digits is read in
+// Parse(text, TimeOfDay::Drop) for a date cell text. The usual "YYYY/MM/DD" of digits is read in
 // place: Parse would give FromCalendar of its fields at midnight, except for month 0,
 // which FromCalendar takes as December before but no text means.
 SerialDate RowDate(std::string_view text) {
   if (text.size() != 10 || text[4] != '/' || text[7] != '/') {
-    return Parse(text, true);
+    return Parse(text, TimeOfDay::Drop);
   }
   int fields[3] = {};  // year, month, day
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -130,7 +130,7 @@ SerialDate RowDate(std::string_view text) {
       continue;
     }
     if (text[i] < '0' || text[i] > '9') {
-      return Parse(text, true);
+      return Parse(text, TimeOfDay::Drop);
     }
     int& field = fields[i < 4 ? 0 : i < 7 ? 1 : 2];
     field = field * 10 + (text[i] - '0');

@@ -184,7 +184,7 @@ TEST_F(TableRowsTest, RowDatesAreWhatParseGivesTheDateText) {
   // Rows whose text is no date are not stored.
   std::vector<SerialDate> expected;
   for (const std::string& text : texts) {
-    if (const SerialDate date = Parse(text, true); date.IsValid()) {
+    if (const SerialDate date = Parse(text, TimeOfDay::Drop); date.IsValid()) {
       expected.push_back(date);
     }
   }

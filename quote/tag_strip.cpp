@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cassert>
 #include <cstdint>
 #include <cstring>
 
@@ -68,7 +69,9 @@ void CopyInBlocks(char* to, const char* from, std::size_t count) {
 class TagCutter {
  public:
   TagCutter(std::string_view text, std::span<const std::string> tags) : text_(text) {
+    assert(tags.size() <= kMaxTags);
     for (const std::string& tag : tags) {
+      assert(IsPlainTag(tag));
       tags_[count_++] = MakeTagWords(tag);
       longest_ = std::max(longest_, tag.size());
       for (std::size_t i = 0; i + 1 < tag.size(); ++i) {
@@ -84,7 +87,10 @@ class TagCutter {
   // Cuts out the tag at `at`, if one is there on a character start. False when the cut
   // leaves a tag's beginning open before it.
   bool Visit(std::size_t at) {
+    // Candidates come in order, and none lies inside a cut tag: a tag holds '<' only first.
+    assert(at >= copied_ && at < text_.size());
     const std::size_t length = MatchLength(at);
+    assert(length == MatchLengthByCompare(at));
     if (length == 0 || (at > 0 && IsSjisLeadByte(static_cast<unsigned char>(text_[at - 1])) &&
                         !StartsCharacter(text_, at))) {
       return true;
@@ -97,6 +103,7 @@ class TagCutter {
 
   std::string Finish() {
     Copy(text_.size());
+    assert(written_ <= text_.size());
     out_.resize(written_);
     return std::move(out_);
   }
@@ -104,6 +111,10 @@ class TagCutter {
  private:
   // Appends the text from `copied_` up to `end`.
   void Copy(std::size_t end) {
+    assert(copied_ <= end && end <= text_.size());
+    // The output is never longer than the text it came from, so the spare block at the end
+    // of `out_` takes the spill of the last block copy.
+    assert(written_ <= copied_);
     const std::size_t count = end - copied_;
     // The blocks read at most kBlockBytes - 1 bytes beyond `end`.
     if (end + kBlockBytes <= text_.size()) {
@@ -118,14 +129,7 @@ class TagCutter {
   // lengths of all that match can be merged without a branch.
   std::size_t MatchLength(std::size_t at) const {
     if (text_.size() - at < kMaxTagLength) {
-      for (std::size_t i = 0; i < count_; ++i) {
-        const std::size_t length = tags_[i].length;
-        if (length <= text_.size() - at &&
-            std::memcmp(text_.data() + at, tags_[i].words, length) == 0) {
-          return length;
-        }
-      }
-      return 0;
+      return MatchLengthByCompare(at);
     }
     std::uint64_t words[2];
     std::memcpy(words, text_.data() + at, sizeof words);
@@ -144,6 +148,19 @@ class TagCutter {
       length |= same ? tag.length : 0;
     }
     return length;
+  }
+
+  // The same, one tag at a time: near the end of the text, where two words do not fit, and as
+  // the reference for the merged words in debug builds.
+  std::size_t MatchLengthByCompare(std::size_t at) const {
+    for (std::size_t i = 0; i < count_; ++i) {
+      const std::size_t length = tags_[i].length;
+      if (length <= text_.size() - at &&
+          std::memcmp(text_.data() + at, tags_[i].words, length) == 0) {
+        return length;
+      }
+    }
+    return 0;
   }
 
   // Whether the output ends with the beginning of a tag, short of the whole tag. Only a byte

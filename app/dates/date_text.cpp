@@ -170,7 +170,7 @@ std::tm ToTm(const CalendarTime& time) {
 
 }  // namespace
 
-SerialDate Parse(std::string_view text, bool dateOnly) {
+SerialDate Parse(std::string_view text, TimeOfDay timeOfDay) {
   DateScanner scanner(text);
   DateFields fields;
   scanner.SkipSpace();
@@ -194,7 +194,7 @@ SerialDate Parse(std::string_view text, bool dateOnly) {
   if (!date.IsValid() || fields.month == 0) {
     return SerialDate::Invalid();
   }
-  return dateOnly ? FromCalendar(fields.year, fields.month, fields.day) : date;
+  return timeOfDay == TimeOfDay::Drop ? FromCalendar(fields.year, fields.month, fields.day) : date;
 }
 
 std::string Format(SerialDate date, const char* pattern) {

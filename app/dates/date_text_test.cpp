@@ -22,7 +22,7 @@ TEST(DateParse, AcceptedForms) {
       {"9999/12/31", "9999/12/31 00:00:00"},      {"2004/02/29", "2004/02/29 00:00:00"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(Stamp(Parse(c.text, false)), c.expected) << c.text;
+    EXPECT_EQ(Stamp(Parse(c.text, TimeOfDay::Keep)), c.expected) << c.text;
   }
 }
 
@@ -54,16 +54,17 @@ TEST(DateParse, RejectedForms) {
       "2002/ 4/01",
   };
   for (const char* text : cases) {
-    EXPECT_EQ(Parse(text, false).status, DateStatus::Invalid) << '"' << text << '"';
-    EXPECT_EQ(Parse(text, true).status, DateStatus::Invalid) << '"' << text << '"';
+    EXPECT_EQ(Parse(text, TimeOfDay::Keep).status, DateStatus::Invalid) << '"' << text << '"';
+    EXPECT_EQ(Parse(text, TimeOfDay::Drop).status, DateStatus::Invalid) << '"' << text << '"';
   }
 }
 
 TEST(DateParse, DateOnlyDropsTheTimeOfDay) {
-  EXPECT_EQ(Stamp(Parse("2002/04/01 12:30", true)), "2002/04/01 00:00:00");
-  EXPECT_DOUBLE_EQ(Parse("2002/04/01 12:00", false).value, Parse("2002/04/01", true).value + 0.5);
+  EXPECT_EQ(Stamp(Parse("2002/04/01 12:30", TimeOfDay::Drop)), "2002/04/01 00:00:00");
+  EXPECT_DOUBLE_EQ(Parse("2002/04/01 12:00", TimeOfDay::Keep).value,
+                   Parse("2002/04/01", TimeOfDay::Drop).value + 0.5);
   // Before the epoch the fraction of a negative value still reads forward.
-  EXPECT_DOUBLE_EQ(Parse("1899/12/29 06:00", false).value, -1.25);
+  EXPECT_DOUBLE_EQ(Parse("1899/12/29 06:00", TimeOfDay::Keep).value, -1.25);
 }
 
 TEST(DateFormat, StatusesAndPatterns) {

@@ -96,9 +96,11 @@ bool Equals(SerialDate a, SerialDate b);
 
 // Reads, after optional white space, YYYY/MM/DD or YYYY-MM-DD (month and day with one or
 // two digits, year 100 to 9999), optionally followed by white space and H:MM or H:MM:SS
-// (24-hour), then optional white space. With `dateOnly` the time of day is dropped and
-// the result is at midnight. Any other text gives an invalid date.
-SerialDate Parse(std::string_view text, bool dateOnly);
+// (24-hour), then optional white space. With TimeOfDay::Drop the time of day is dropped
+// and the result is at midnight (stored lines and page cells); with TimeOfDay::Keep it is
+// part of the result (command-line dates). Any other text gives an invalid date.
+enum class TimeOfDay { Keep, Drop };
+SerialDate Parse(std::string_view text, TimeOfDay timeOfDay);
 
 // Null gives "", invalid (or out of range) gives "Invalid DateTime", else strftime of
 // `pattern` (the program never changes its locale, so month names are English).

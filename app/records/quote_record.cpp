@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <cmath>
 
 namespace pelmo {
@@ -37,7 +38,7 @@ void QuoteSeries::Append(const QuoteRecord& record) {
   records_.push_back(record);
   removed_.push_back(false);
   if (!indexStale_) {
-    Index(records_.size() - 1);
+    Link(ChainOf(record.date), records_.size() - 1);
   }
 }
 
@@ -46,16 +47,23 @@ void QuoteSeries::ReplaceByDate(const QuoteRecord& record) {
   if (indexStale_) {
     RebuildIndex();
   }
-  if (Chain* chain = FindChain(record.date); chain != nullptr && chain->first != kNone) {
+  // One lookup finds the stored record and files the new one.
+  Chain* chain = ChainOf(record.date);
+  if (chain != nullptr && chain->first != kNone) {
     const std::size_t position = chain->first;
+    // A chain holds live records of the date it is filed under, first to last.
+    assert(!removed_[position] && Equals(records_[position].date, record.date));
     removed_[position] = true;
     ++removedCount_;
     chain->first = nextSameDate_[position];
     if (chain->first == kNone) {
       chain->last = kNone;
     }
+    assert(chain->first == kNone || chain->first > position);
   }
-  Append(record);
+  records_.push_back(record);
+  removed_.push_back(false);
+  Link(chain, records_.size() - 1);
   if (removedCount_ > kCompactionFloor && removedCount_ * 2 > records_.size()) {
     Compact();
     RebuildIndex();
@@ -69,6 +77,7 @@ void QuoteSeries::SortByDate() {
 }
 
 std::size_t QuoteSeries::size() const {
+  assert(removedCount_ <= records_.size());
   return records_.size() - removedCount_;
 }
 
@@ -91,15 +100,14 @@ void QuoteSeries::Resync() {
   }
 }
 
-QuoteSeries::Chain* QuoteSeries::FindChain(SerialDate date) {
+QuoteSeries::Chain* QuoteSeries::ChainOf(SerialDate date) {
   if (date.status == DateStatus::Null) {
     return &nullDates_;
   }
-  if (!date.IsValid() || std::isnan(date.value) || byValue_.empty()) {
+  if (!date.IsValid() || std::isnan(date.value)) {
     return nullptr;
   }
-  Slot& slot = Probe(KeyOf(date.value));
-  return slot.key == kEmptyKey ? nullptr : &slot.chain;
+  return &Insert(KeyOf(date.value));
 }
 
 QuoteSeries::Slot& QuoteSeries::Probe(std::uint64_t key) {
@@ -116,6 +124,7 @@ QuoteSeries::Slot& QuoteSeries::Probe(std::uint64_t key) {
 }
 
 QuoteSeries::Chain& QuoteSeries::Insert(std::uint64_t key) {
+  assert(key != kEmptyKey);
   if ((valueCount_ + 1) * 2 > byValue_.size()) {
     std::vector<Slot> old(std::max<std::size_t>(byValue_.size() * 2, 64), Slot{kEmptyKey, {}});
     old.swap(byValue_);
@@ -125,6 +134,8 @@ QuoteSeries::Chain& QuoteSeries::Insert(std::uint64_t key) {
       }
     }
   }
+  // At most half full, so the probe always ends at an empty slot or the key.
+  assert(valueCount_ * 2 < byValue_.size() && std::has_single_bit(byValue_.size()));
   Slot& slot = Probe(key);
   if (slot.key == kEmptyKey) {
     slot.key = key;
@@ -133,18 +144,15 @@ QuoteSeries::Chain& QuoteSeries::Insert(std::uint64_t key) {
   return slot.chain;
 }
 
-void QuoteSeries::Index(std::size_t position) {
+void QuoteSeries::Link(Chain* chain, std::size_t position) {
+  assert(!removed_[position]);
   nextSameDate_.resize(records_.size(), kNone);
-  const SerialDate date = records_[position].date;
-  Chain* chain = nullptr;
-  if (date.status == DateStatus::Null) {
-    chain = &nullDates_;
-  } else if (date.IsValid() && !std::isnan(date.value)) {
-    chain = &Insert(KeyOf(date.value));
-  }
   if (chain == nullptr) {
     return;
   }
+  // Positions join their chain in ascending order, so a chain runs first to last.
+  assert((chain->first == kNone) == (chain->last == kNone));
+  assert(chain->last == kNone || chain->last < position);
   if (chain->last == kNone) {
     chain->first = position;
   } else {
@@ -160,7 +168,7 @@ void QuoteSeries::RebuildIndex() {
   nextSameDate_.assign(records_.size(), kNone);
   for (std::size_t i = 0; i < records_.size(); ++i) {
     if (!removed_[i]) {
-      Index(i);
+      Link(ChainOf(records_[i].date), i);
     }
   }
   indexStale_ = false;
@@ -176,6 +184,7 @@ void QuoteSeries::Compact() const {
       records_[kept++] = records_[i];
     }
   }
+  assert(kept + removedCount_ == records_.size());
   records_.resize(kept);
   removed_.assign(kept, false);
   removedCount_ = 0;

@@ -1,7 +1,11 @@
+// The parts of app/output_file.h that are the same on every system: the lines, the backup
+// name, and the reporting of a write.
 #include "app/output_file.h"
 
 #include <algorithm>
 #include <cmath>
+
+#include "platform/platform.h"
 
 namespace pelmo {
 namespace {
@@ -57,10 +61,32 @@ std::string FormatRecordLine(const QuoteRecord& record, int columnCount, char se
 }
 
 std::string BackupPath(std::string_view outputPath) {
-  const auto dot = outputPath.rfind('.');
-  const std::string_view stem =
-      dot == std::string_view::npos ? std::string_view() : outputPath.substr(0, dot);
-  return std::string(stem) + ".bak";
+  const std::size_t slash = outputPath.find_last_of(FolderSeparators());
+  const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+  const std::size_t dot = outputPath.rfind('.');
+  const std::size_t stemEnd =
+      dot == std::string_view::npos || dot < nameStart ? outputPath.size() : dot;
+  return std::string(outputPath.substr(0, stemEnd)) + ".bak";
+}
+
+FileResult WriteOutputFile(const DownloadJob& job) {
+  OutputTarget target;
+  if (FileResult opened = OutputTarget::Open(job.outputPath, target); !opened.ok()) {
+    return opened;
+  }
+  return WriteOutputFile(job, target);
+}
+
+int WriteOutput(const DownloadJob& job, const OutputTarget& target, std::FILE* messages) {
+  const FileResult result = WriteOutputFile(job, target);
+  ReportFileFailure(messages, result);
+  return result.ExitCode();
+}
+
+int WriteOutput(const DownloadJob& job, std::FILE* messages) {
+  const FileResult result = WriteOutputFile(job);
+  ReportFileFailure(messages, result);
+  return result.ExitCode();
 }
 
 }  // namespace pelmo

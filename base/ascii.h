@@ -1,0 +1,26 @@
+// Byte classification and case folding for ASCII text, independent of the process locale:
+// page text is Shift_JIS, whose bytes of 0x80 and above must never fold or count as space.
+#pragma once
+
+namespace pelmo {
+
+constexpr bool IsAsciiUpper(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+
+// A-Z to a-z; every other byte as it is.
+constexpr char LowerAscii(char c) {
+  return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// a-z to A-Z; every other byte as it is.
+constexpr char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// What the C library's isspace accepts in the "C" locale: space, TAB, LF, VT, FF, CR.
+constexpr bool IsCSpace(char c) {
+  return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+}  // namespace pelmo
