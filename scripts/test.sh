@@ -28,10 +28,12 @@ windows_stage() {
   export WINEPREFIX=$PWD/$dir/wineprefix WINEDEBUG=-all
   local wineserver
   wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-  mkdir -p "$dir"
-  scripts/wine_run.sh "$WINEPREFIX" wineboot --init
-  "$wineserver" -p
+  # The server first, so that the prefix's first start already finds it (a server already
+  # there, left by an interrupted run, says so and is used).
+  mkdir -p "$WINEPREFIX"
+  "$wineserver" -p || true
   trap '"$wineserver" -k || true' EXIT
+  scripts/wine_run.sh "$WINEPREFIX" wineboot --init
   build_and_test "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DPELMO_WERROR=ON -DPELMO_LINUX_BUILD_DIR="$PWD/build/release"
   "$wineserver" -k || true
