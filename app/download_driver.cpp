@@ -1,5 +1,6 @@
 #include "app/download_driver.h"
 
+#include <new>
 #include <string>
 
 #include "app/download_windows.h"
@@ -18,6 +19,17 @@ void ReportFetchFailure(std::FILE* messages, const DateWindow& window, const std
   std::fflush(messages);
 }
 
+// One window's page, read into the job. A page that cannot be held in memory fails its
+// window only: the rows already had are still written.
+PageOutcome ReadWindow(DownloadJob& job, const DateWindow& window, PageSource& pages,
+                       const TreeParser& parseTree) {
+  try {
+    return FetchQuotePage(job, window.first, window.last, pages, parseTree);
+  } catch (const std::bad_alloc&) {
+    return {false, "page too large"};
+  }
+}
+
 }  // namespace
 
 int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
@@ -26,7 +38,7 @@ int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree
   const std::vector<DateWindow> windows = BuildWindows(job.start, job.end, job.period);
   bool anyFailed = false;
   for (const DateWindow& window : windows) {
-    const PageOutcome outcome = FetchQuotePage(job, window.first, window.last, pages, parseTree);
+    const PageOutcome outcome = ReadWindow(job, window, pages, parseTree);
     if (!outcome.fetched) {
       anyFailed = true;
       ReportFetchFailure(messages, window, outcome.failure);

@@ -176,7 +176,7 @@ HttpAttempt CurlSession::Get(const std::string& address) {
     attempt.text = state.body.TakeText();
     return attempt;
   }
-  if (bodyStatus == ReceivedText::Status::TooLarge) {
+  if (bodyStatus == ReceivedText::Status::TooLarge || code == CURLE_OUT_OF_MEMORY) {
     attempt.result = HttpAttempt::Result::BodyTooLarge;
     attempt.reason = "page too large";
     return attempt;

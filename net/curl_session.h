@@ -20,7 +20,7 @@ struct HttpAttempt {
     Response,       // the final status was read; `text` holds the body when it is 200
     RequestFailed,  // no final status: connecting, sending or reading the headers failed
     BodyFailed,     // status 200 was read but the body could not be read to its end
-    BodyTooLarge,   // the body exceeded the text limit
+    BodyTooLarge,   // the body exceeded the text limit, or memory ran out while reading it
   };
   Result result = Result::RequestFailed;
   int status = 0;      // the final status, 0 when none was read

@@ -1,5 +1,6 @@
 #include "net/http_fetcher.h"
 
+#include <new>
 #include <utility>
 
 #include "net/curl_session.h"
@@ -83,8 +84,13 @@ std::string* HttpFetcher::FetchHttp(const std::string& address) {
     failureReason_ = "HTTP status " + std::to_string(attempt.status);
     return &*pageText;
   }
-  // Text that is not valid EUC-JP ends before the first bad sequence.
-  pageText = ConvertEucJpToShiftJis(attempt.text);
+  try {
+    // Text that is not valid EUC-JP ends before the first bad sequence.
+    pageText = ConvertEucJpToShiftJis(attempt.text);
+  } catch (const std::bad_alloc&) {
+    // The received text fitted, its converted copy did not.
+    return Fail(FetchOutcome::BodyTooLarge, "page too large");
+  }
   rawText = std::move(attempt.text);
   outcome_ = FetchOutcome::Page;
   return &*pageText;

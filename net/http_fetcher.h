@@ -34,7 +34,7 @@ enum class FetchOutcome {
   FileUnreadable,      // a local file that could not be opened or read, or was too large
   RequestFailed,       // every attempt failed before a status was read
   BodyFailed,          // the status was 200 but the body could not be read to its end
-  BodyTooLarge,        // the text would exceed options.maxTextBytes
+  BodyTooLarge,        // the text would exceed options.maxTextBytes, or memory ran out for it
   SessionFailed,       // the HTTP library could not set up a session
 };
 
