@@ -12,9 +12,14 @@
 namespace pelmo {
 namespace {
 
-void ReportFetchFailure(std::FILE* messages, const DateWindow& window, const std::string& why) {
-  const std::string line = "pelmo: cannot fetch " + Format(window.first, "%Y/%m/%d") + "-" +
-                           Format(window.last, "%Y/%m/%d") + ": " + why + "\n";
+// Windows in a row that the service did not answer at all, after which the rest are not
+// requested: a service that is not there would otherwise cost every window its attempts.
+constexpr int kSilentWindowsBeforeGivingUp = 3;
+
+void ReportFetchFailure(std::FILE* messages, SerialDate first, SerialDate last,
+                        const std::string& why) {
+  const std::string line = "pelmo: cannot fetch " + Format(first, "%Y/%m/%d") + "-" +
+                           Format(last, "%Y/%m/%d") + ": " + why + "\n";
   std::fwrite(line.data(), 1, line.size(), messages);
   std::fflush(messages);
 }
@@ -37,12 +42,25 @@ int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree
   // All windows are built before the first request, so a slow service cannot shift them.
   const std::vector<DateWindow> windows = BuildWindows(job.start, job.end, job.period);
   bool anyFailed = false;
-  for (const DateWindow& window : windows) {
-    const PageOutcome outcome = ReadWindow(job, window, pages, parseTree);
+  // After a window without any answer, each later one gets a single attempt until the
+  // service answers again.
+  int silentWindows = 0;
+  for (std::size_t i = 0; i < windows.size(); ++i) {
+    if (silentWindows == kSilentWindowsBeforeGivingUp) {
+      // Windows run newest first: the rest span from the last window's first day.
+      ReportFetchFailure(messages, windows.back().first, windows[i].last,
+                         "not requested, the quote service did not answer");
+      break;
+    }
+    const PageOutcome outcome = ReadWindow(job, windows[i], pages, parseTree);
     if (!outcome.fetched) {
       anyFailed = true;
-      ReportFetchFailure(messages, window, outcome.failure);
+      ReportFetchFailure(messages, windows[i].first, windows[i].last, outcome.failure);
     }
+    if (outcome.noAnswer != (silentWindows > 0)) {
+      pages.SetSingleAttempt(outcome.noAnswer);
+    }
+    silentWindows = outcome.noAnswer ? silentWindows + 1 : 0;
   }
   job.records.SortByDate();
   if (job.adjust && !job.splitEvents.empty()) {

@@ -17,8 +17,11 @@ inline constexpr int kExitServiceUnavailable = 69;
 // `pages` (newest window first) and building page trees with `parseTree`. A window whose
 // page cannot be fetched adds nothing and is reported on `messages` as
 // "pelmo: cannot fetch YYYY/MM/DD-YYYY/MM/DD: REASON"; the run goes on and the file is
-// written all the same. Returns 0, kExitServiceUnavailable after a failed window, or the
-// errno of a failed write.
+// written all the same. Once a window gets no answer at all from the service, the later
+// windows get one attempt each until one is answered; after three windows in a row without
+// an answer the remaining ones are not requested, and one line names their whole range:
+// "pelmo: cannot fetch FIRST-LAST: not requested, the quote service did not answer".
+// Returns 0, kExitServiceUnavailable after a failed window, or the errno of a failed write.
 int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
                 std::FILE* messages);
 

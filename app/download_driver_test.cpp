@@ -22,24 +22,34 @@ namespace fs = std::filesystem;
 const std::string kTablePage = "<!--/tab--><table></table><table><tr><td>x</td></tr></table>";
 
 // Answers each request with what `answer` gives for its 0-based number, and records the
-// requests.
+// requests and the attempt setting they were made with.
 class ScriptedSource : public PageSource {
  public:
   explicit ScriptedSource(std::function<PageResult(int)> answer) : answer_(std::move(answer)) {}
 
   PageResult Get(const std::string& url) override {
     urls.push_back(url);
+    singleAttempt.push_back(single_);
     return answer_(static_cast<int>(urls.size()) - 1);
   }
+  void SetSingleAttempt(bool single) override { single_ = single; }
 
   std::vector<std::string> urls;
+  std::vector<bool> singleAttempt;
 
  private:
   std::function<PageResult(int)> answer_;
+  bool single_ = false;
 };
 
 PageResult Page() {
   return {kTablePage, ""};
+}
+PageResult Silent(const std::string& why) {
+  return {std::nullopt, why, true};
+}
+PageResult Status(int status) {
+  return {std::string(), "HTTP status " + std::to_string(status)};
 }
 
 class DownloadDriverTest : public ::testing::Test {
@@ -103,6 +113,73 @@ TEST_F(DownloadDriverTest, PageWithoutMemoryFailsItsWindowOnly) {
   EXPECT_EQ(messages_, "pelmo: cannot fetch 2007/02/09-2007/03/31: page too large\n");
   EXPECT_EQ(parsed, 2);
   EXPECT_EQ(File(), "2001/01/04,1,2,3,4,5,6\r\n");
+}
+
+// Six windows of a 300-day range, newest first.
+const char* const kWindows[] = {"2007/02/09-2007/03/31", "2006/12/20-2007/02/08",
+                                "2006/10/30-2006/12/19", "2006/09/09-2006/10/29",
+                                "2006/07/20-2006/09/08", "2006/06/05-2006/07/19"};
+
+std::string CannotFetch(const std::string& window, const std::string& why) {
+  return "pelmo: cannot fetch " + window + ": " + why + "\n";
+}
+
+// Three windows in a row without an answer: the first with every attempt, the next two
+// with one each, and the rest are not asked for.
+TEST_F(DownloadDriverTest, ServiceThatNeverAnswersIsGivenUp) {
+  DownloadJob job = Job(300);
+  ScriptedSource pages([](int) { return Silent("connection refused"); });
+  EXPECT_EQ(Run(job, pages), kExitServiceUnavailable);
+  EXPECT_EQ(pages.singleAttempt, (std::vector<bool>{false, true, true}));
+  EXPECT_EQ(messages_, CannotFetch(kWindows[0], "connection refused") +
+                           CannotFetch(kWindows[1], "connection refused") +
+                           CannotFetch(kWindows[2], "connection refused") +
+                           CannotFetch("2006/06/05-2006/10/29",
+                                       "not requested, the quote service did not answer"));
+  EXPECT_EQ(File(), "2001/01/04,1,2,3,4,5,6\r\n") << "the stored rows are written";
+}
+
+// Nothing is left to skip when the third silent window is the last.
+TEST_F(DownloadDriverTest, GivingUpOnTheLastWindowNamesNothingMore) {
+  DownloadJob job = Job(300);
+  ScriptedSource pages([](int i) { return i < 3 ? Page() : Silent("timed out"); });
+  EXPECT_EQ(Run(job, pages), kExitServiceUnavailable);
+  EXPECT_EQ(pages.singleAttempt, (std::vector<bool>{false, false, false, false, true, true}));
+  EXPECT_EQ(messages_, CannotFetch(kWindows[3], "timed out") +
+                           CannotFetch(kWindows[4], "timed out") +
+                           CannotFetch(kWindows[5], "timed out"));
+}
+
+// An answer, even a status other than 200, ends the silence: the next windows get every
+// attempt again and the count starts over.
+TEST_F(DownloadDriverTest, AnswerBetweenSilentWindowsKeepsTheRunGoing) {
+  DownloadJob job = Job(300);
+  ScriptedSource pages([](int i) {
+    switch (i) {
+      case 2:
+        return Status(503);
+      case 5:
+        return Page();
+      default:
+        return Silent("connection reset");
+    }
+  });
+  EXPECT_EQ(Run(job, pages), kExitServiceUnavailable);
+  EXPECT_EQ(pages.singleAttempt, (std::vector<bool>{false, true, true, false, true, true}));
+  EXPECT_EQ(messages_, CannotFetch(kWindows[0], "connection reset") +
+                           CannotFetch(kWindows[1], "connection reset") +
+                           CannotFetch(kWindows[2], "HTTP status 503") +
+                           CannotFetch(kWindows[3], "connection reset") +
+                           CannotFetch(kWindows[4], "connection reset"));
+}
+
+// Failures that are answers (a status, a page too large) never lead to giving up.
+TEST_F(DownloadDriverTest, AnsweredFailuresAreNeverGivenUp) {
+  DownloadJob job = Job(300);
+  ScriptedSource pages([](int) { return Status(500); });
+  EXPECT_EQ(Run(job, pages), kExitServiceUnavailable);
+  EXPECT_EQ(pages.urls.size(), 6u);
+  EXPECT_EQ(pages.singleAttempt, std::vector<bool>(6, false));
 }
 
 }  // namespace

@@ -173,7 +173,9 @@ TEST(HttpFetcherTest, RedirectsAreFollowedUpToTen) {
 
 TEST(HttpFetcherTest, EleventhRedirectFailsEveryAttempt) {
   PageServer server;
-  HttpFetcher fetcher;
+  HttpFetchOptions options;
+  options.firstRetryDelay = options.maxRetryDelay = std::chrono::milliseconds(1);
+  HttpFetcher fetcher(options);
   EXPECT_EQ(fetcher.Fetch(server.Url("/hop/11")), nullptr);
   EXPECT_FALSE(fetcher.pageText.has_value());
   EXPECT_FALSE(fetcher.rawText.has_value());
