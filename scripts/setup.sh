@@ -3,7 +3,8 @@
 # Does nothing when they are all present.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libcurl4-openssl-dev libcpp-httplib-dev
-          libgtest-dev libgmock-dev libbenchmark-dev pkg-config curl libxml2-dev)
+          libgtest-dev libgmock-dev libbenchmark-dev pkg-config curl libxml2-dev
+          libssl-dev openssl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
