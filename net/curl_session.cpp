@@ -17,8 +17,8 @@ struct AttemptState {
   AttemptState(CURL* curl, std::size_t limit) : curl(curl), body(limit) {}
 
   CURL* curl;
-  int blockStatus = 0;  // status line of the header block being read
-  bool answered = false;
+  int blockStatus = 0;    // status line of the header block being read
+  bool answered = false;  // any status line came, of whatever response
   bool blockHasLocation = false;
   int finalStatus = 0;  // set once the headers of the final response are complete
   ReceivedText body;
@@ -138,6 +138,7 @@ CurlSession::CurlSession(const HttpFetchOptions& options, void* share)
   if (share != nullptr) {
     curl_easy_setopt(curl, CURLOPT_SHARE, share);
   } else {
+    // On its own the session keeps nothing: one connection per attempt.
     curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
     curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
   }

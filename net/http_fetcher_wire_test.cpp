@@ -196,19 +196,6 @@ TEST(HttpWireTest, FailedAttemptsAreSpacedOut) {
   }
 }
 
-// A status is an answer, however bad: it is not asked again.
-TEST(HttpWireTest, StatusIsNotTriedAgain) {
-  RawTestServer server([](int fd, int) {
-    net_test::ReadRequestHead(fd);
-    net_test::SendAll(fd, Response("HTTP/1.1 503 Busy", "later"));
-    return After::Close;
-  });
-  HttpFetcher fetcher;
-  ASSERT_NE(fetcher.Fetch(server.Url("http", "/t")), nullptr);
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::StatusNotOk);
-  EXPECT_EQ(server.connections(), 1);
-}
-
 // Serves every request of a connection with a page naming its connection and request,
 // leaving the connection open; `closeAfter` requests end it silently, as a service's idle
 // time-out does. A `cutAt` request (counted over all connections) gets half a body.
@@ -270,15 +257,6 @@ TEST(HttpWireTest, KeptConnectionClosedMidResponse) {
   std::vector<int> attempts;
   EXPECT_EQ(FetchPages(server, 3, &attempts), (std::vector<std::string>{"c0r0", "c1r0", "c1r1"}));
   EXPECT_EQ(attempts, (std::vector<int>{1, 2, 1}));
-}
-
-TEST(HttpWireTest, SilentServiceIsNoResponse) {
-  RawTestServer server(CloseFirst(100));
-  HttpFetchOptions options = QuickRetries();
-  options.maxAttempts = 2;
-  HttpFetcher fetcher(options);
-  EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
-  EXPECT_FALSE(fetcher.GotResponse());
 }
 
 // The body of an error page is never read, so its loss does not matter.
