@@ -267,6 +267,7 @@ TEST(HttpFetcherTest, DefaultLimitIs4MiB) {
 #endif
 #endif
 
+#ifndef PELMO_ADDRESS_SANITIZER
 // The process's address space in bytes, from /proc/self/statm.
 std::size_t AddressSpaceBytes() {
   std::ifstream statm("/proc/self/statm");
@@ -274,6 +275,7 @@ std::size_t AddressSpaceBytes() {
   statm >> pages;
   return pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
 }
+#endif
 
 // A page within the cap that the process has no memory for is refused like an oversized
 // one, instead of ending the process.
