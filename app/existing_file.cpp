@@ -11,15 +11,13 @@
 #include <string>
 #include <utility>
 
+#include "base/unique_file.h"
+
 namespace pelmo {
 namespace {
 
 constexpr std::string_view kSeparators = ",\t";
 constexpr int kMaxValues = 6;
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 struct BufferFree {
   void operator()(char* buffer) const { std::free(buffer); }
@@ -75,7 +73,7 @@ namespace {
 // Reads every line of `stream` (taken over, null when it could not be opened) into the
 // job. Returns 0, or the errno of the failed open or read.
 int ReadExistingLines(std::FILE* stream, DownloadJob& job) {
-  const std::unique_ptr<std::FILE, FileCloser> file(stream);
+  const UniqueFile file(stream);
   if (!file) {
     return errno;
   }

@@ -4,8 +4,7 @@
 //
 // The owner (one per run, e.g. the page source) creates it before the first fetch and
 // destroys it after the last fetcher is gone. It is for one thread.
-#ifndef PELMO_NET_CONNECTION_SHARE_H_
-#define PELMO_NET_CONNECTION_SHARE_H_
+#pragma once
 
 namespace pelmo {
 
@@ -25,5 +24,3 @@ class ConnectionShare {
 };
 
 }  // namespace pelmo
-
-#endif  // PELMO_NET_CONNECTION_SHARE_H_

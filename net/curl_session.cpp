@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "net/ascii_case.h"
+#include "base/ascii.h"
 #include "net/received_text.h"
 
 namespace pelmo {

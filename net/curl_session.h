@@ -9,8 +9,7 @@
 // connection. The status reported is
 // the final response's. The body is taken only when that status is 200; for any other
 // status the transfer stops without reading it.
-#ifndef PELMO_NET_CURL_SESSION_H_
-#define PELMO_NET_CURL_SESSION_H_
+#pragma once
 
 #include <string>
 
@@ -51,5 +50,3 @@ class CurlSession {
 };
 
 }  // namespace pelmo
-
-#endif  // PELMO_NET_CURL_SESSION_H_

@@ -18,8 +18,7 @@
 // attempt.
 //
 // Typical use: construct, Fetch, edit and read `pageText`, Clear (or destroy).
-#ifndef PELMO_NET_HTTP_FETCHER_H_
-#define PELMO_NET_HTTP_FETCHER_H_
+#pragma once
 
 #include <optional>
 #include <string>
@@ -99,5 +98,3 @@ class HttpFetcher {
 };
 
 }  // namespace pelmo
-
-#endif  // PELMO_NET_HTTP_FETCHER_H_

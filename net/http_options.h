@@ -1,8 +1,7 @@
 // Settings of one page fetch: time-outs, attempt limit, size cap and the user agent.
 //
 // The defaults are the program's; tests shorten the time-outs and shrink the cap.
-#ifndef PELMO_NET_HTTP_OPTIONS_H_
-#define PELMO_NET_HTTP_OPTIONS_H_
+#pragma once
 
 #include <chrono>
 #include <cstddef>
@@ -44,5 +43,3 @@ struct HttpFetchOptions {
 };
 
 }  // namespace pelmo
-
-#endif  // PELMO_NET_HTTP_OPTIONS_H_

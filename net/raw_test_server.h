@@ -1,8 +1,7 @@
 // Test-only TCP listener on 127.0.0.1 for server behaviour that an HTTP server library will
 // not produce: closing without an answer, never answering, cutting a body short. Each
 // accepted connection goes to a handler on the listener's thread, in order of arrival.
-#ifndef PELMO_NET_RAW_TEST_SERVER_H_
-#define PELMO_NET_RAW_TEST_SERVER_H_
+#pragma once
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -128,5 +127,3 @@ class RawTestServer {
 };
 
 }  // namespace pelmo::net_test
-
-#endif  // PELMO_NET_RAW_TEST_SERVER_H_

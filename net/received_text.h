@@ -3,8 +3,7 @@
 // Every LF byte is stored as CR LF (so CR LF becomes CR CR LF), the first zero byte ends the
 // text, and the stored text may not grow beyond a limit. Chunk boundaries do not matter:
 // the expansion looks at one byte at a time.
-#ifndef PELMO_NET_RECEIVED_TEXT_H_
-#define PELMO_NET_RECEIVED_TEXT_H_
+#pragma once
 
 #include <cstddef>
 #include <string>
@@ -46,5 +45,3 @@ class ReceivedText {
 };
 
 }  // namespace pelmo
-
-#endif  // PELMO_NET_RECEIVED_TEXT_H_

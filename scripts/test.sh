@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is needed, then builds and tests twice: a release build with warnings as
-# errors (g++), and a debug build with AddressSanitizer and UndefinedBehaviorSanitizer (clang),
-# which also replays the fuzz targets' corpora.
+# Installs what is needed, checks that every source is formatted as .clang-format says, then
+# builds and tests twice: a release build with warnings as errors (g++), and a debug build
+# with AddressSanitizer and UndefinedBehaviorSanitizer (clang), which also replays the fuzz
+# targets' corpora.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs=$(nproc)
+bash scripts/check_style.sh
 
 build_and_test() {
   local dir=$1; shift
