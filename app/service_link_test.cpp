@@ -16,6 +16,7 @@
 #include "app/page_server_test_util.h"
 #include "app/test_process.h"
 #include "net/http_global_init.h"
+#include "net/raw_test_server.h"
 #include "quote/http_page_source.h"
 #include "quote/page_tree.h"
 #include "tools/quote_server/test_certificate.h"
@@ -39,19 +40,6 @@ const char* const kWindows[] = {"2007/02/09-2007/03/31", "2006/12/20-2007/02/08"
 
 std::string AllRows() {
   return ServiceRows("8306.t", ServiceDay(2006, 6, 5), ServiceDay(2007, 3, 31));
-}
-
-// A response that leaves the connection open.
-std::string KeptPage(const std::string& body) {
-  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-// Fetch settings with pauses short enough for runs that fail many attempts.
-HttpFetchOptions QuickRetries() {
-  HttpFetchOptions options;
-  options.firstRetryDelay = std::chrono::milliseconds(1);
-  options.maxRetryDelay = std::chrono::milliseconds(2);
-  return options;
 }
 
 class ServiceLinkTest : public ::testing::Test {
@@ -106,10 +94,10 @@ RawTestServer::Handler KeptConnections(int perConnection, std::set<int> cut = {}
       }
       const std::string page = testing::ServicePage(target);
       if (cut.count((*served)++) != 0) {
-        net_test::SendAll(fd, KeptPage(page).substr(0, 100 + page.size() / 2));
+        net_test::SendAll(fd, net_test::KeptResponse(page).substr(0, 100 + page.size() / 2));
         break;
       }
-      net_test::SendAll(fd, KeptPage(page));
+      net_test::SendAll(fd, net_test::KeptResponse(page));
     }
     return After::Close;
   };
@@ -117,7 +105,7 @@ RawTestServer::Handler KeptConnections(int perConnection, std::set<int> cut = {}
 
 TEST_F(ServiceLinkTest, ServiceClosingKeptConnectionsBetweenPagesLosesNothing) {
   RawTestServer server(KeptConnections(2));
-  EXPECT_EQ(Download("127.0.0.1:" + std::to_string(server.port()), QuickRetries()), 0);
+  EXPECT_EQ(Download("127.0.0.1:" + std::to_string(server.port()), net_test::QuickRetries()), 0);
   EXPECT_EQ(messages_, "");
   EXPECT_EQ(File(), AllRows());
   EXPECT_EQ(server.connections(), 3);
@@ -125,7 +113,7 @@ TEST_F(ServiceLinkTest, ServiceClosingKeptConnectionsBetweenPagesLosesNothing) {
 
 TEST_F(ServiceLinkTest, ServiceClosingKeptConnectionsMidResponseLosesNothing) {
   RawTestServer server(KeptConnections(100, {1, 4, 5}));
-  EXPECT_EQ(Download("127.0.0.1:" + std::to_string(server.port()), QuickRetries()), 0);
+  EXPECT_EQ(Download("127.0.0.1:" + std::to_string(server.port()), net_test::QuickRetries()), 0);
   EXPECT_EQ(messages_, "");
   EXPECT_EQ(File(), AllRows());
   EXPECT_EQ(server.connections(), 4);
@@ -135,7 +123,7 @@ TEST_F(ServiceLinkTest, ServiceClosingKeptConnectionsMidResponseLosesNothing) {
 // asked for.
 TEST_F(ServiceLinkTest, SilentListenerIsGivenUpAfterThreeWindows) {
   RawTestServer server([](int, int) { return After::KeepOpen; });
-  HttpFetchOptions options = QuickRetries();
+  HttpFetchOptions options = net_test::QuickRetries();
   options.stallTimeout = std::chrono::seconds(1);
   options.maxAttempts = 2;
   EXPECT_EQ(Download("127.0.0.1:" + std::to_string(server.port()), options),
@@ -155,7 +143,8 @@ TEST_F(ServiceLinkTest, RefusedPortIsGivenUpAfterThreeWindows) {
     RawTestServer closed([](int, int) { return After::Close; });
     port = closed.port();
   }
-  EXPECT_EQ(Download("127.0.0.1:" + std::to_string(port), QuickRetries()), kExitServiceUnavailable);
+  EXPECT_EQ(Download("127.0.0.1:" + std::to_string(port), net_test::QuickRetries()),
+            kExitServiceUnavailable);
   EXPECT_EQ(messages_, std::string("pelmo: cannot fetch ") + kWindows[0] +
                            ": connection refused\npelmo: cannot fetch " + kWindows[1] +
                            ": connection refused\npelmo: cannot fetch " + kWindows[2] +
@@ -171,11 +160,11 @@ TEST_F(ServiceLinkTest, ServiceFailingSomeWindowsInTheMiddleIsNotGivenUp) {
   RawTestServer server([&middle](int fd, int) {
     const std::string target = testing::RequestTarget(net_test::ReadRequestHead(fd));
     if (!middle(target)) {
-      net_test::SendAll(fd, KeptPage(testing::ServicePage(target)));
+      net_test::SendAll(fd, net_test::KeptResponse(testing::ServicePage(target)));
     }
     return After::Close;
   });
-  EXPECT_EQ(Download("127.0.0.1:" + std::to_string(server.port()), QuickRetries()),
+  EXPECT_EQ(Download("127.0.0.1:" + std::to_string(server.port()), net_test::QuickRetries()),
             kExitServiceUnavailable);
   EXPECT_EQ(messages_, std::string("pelmo: cannot fetch ") + kWindows[1] +
                            ": connection closed without a response\npelmo: cannot fetch " +
@@ -232,7 +221,7 @@ class HttpsLinkTest : public ServiceLinkTest {
 TEST_F(HttpsLinkTest, TrustedCertificateGivesTheSameFile) {
   testing::QuoteServerProcess server(
       {"--cert", certificate_.certPath, "--key", certificate_.keyPath});
-  HttpFetchOptions options = QuickRetries();
+  HttpFetchOptions options = net_test::QuickRetries();
   options.caFileForTests = certificate_.certPath;
   EXPECT_EQ(Download("https://" + server.hostArgument(), options), 0);
   EXPECT_EQ(messages_, "");
@@ -243,7 +232,8 @@ TEST_F(HttpsLinkTest, TrustedCertificateGivesTheSameFile) {
 TEST_F(HttpsLinkTest, UntrustedCertificateIsRefused) {
   testing::QuoteServerProcess server(
       {"--cert", certificate_.certPath, "--key", certificate_.keyPath});
-  EXPECT_EQ(Download("https://" + server.hostArgument(), QuickRetries()), kExitServiceUnavailable);
+  EXPECT_EQ(Download("https://" + server.hostArgument(), net_test::QuickRetries()),
+            kExitServiceUnavailable);
   const std::string untrusted = ": server certificate not trusted\npelmo: cannot fetch ";
   EXPECT_EQ(messages_, std::string("pelmo: cannot fetch ") + kWindows[0] + untrusted + kWindows[1] +
                            untrusted + kWindows[2] + untrusted +

@@ -17,25 +17,14 @@
 namespace pelmo {
 namespace {
 
+using net_test::KeptResponse;
+using net_test::QuickRetries;
 using net_test::RawTestServer;
 using After = RawTestServer::After;
 
 std::string Response(const std::string& head, const std::string& body) {
   return head + "\r\nContent-Length: " + std::to_string(body.size()) +
          "\r\nConnection: close\r\n\r\n" + body;
-}
-
-// A response that leaves the connection open for the next request.
-std::string KeptResponse(const std::string& body) {
-  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
-}
-
-// Options with pauses between attempts short enough for tests that fail many attempts.
-HttpFetchOptions QuickRetries() {
-  HttpFetchOptions options;
-  options.firstRetryDelay = std::chrono::milliseconds(1);
-  options.maxRetryDelay = std::chrono::milliseconds(2);
-  return options;
 }
 
 // Reads each request, closes the first `failures` connections without a word and answers
