@@ -115,6 +115,17 @@ class CrashTest : public ::testing::Test {
   Reference RunUndisturbed(PageTestServer& server, const std::string& previous,
                            const std::string& earlier);
 
+  // One run sent `signalNumber` after a random delay: counted from the first request when
+  // `early`, else from the last page sent, and spread a little beyond the end of the
+  // undisturbed run.
+  struct SignalledRun {
+    int status = 0;
+    long long delay = 0;
+    bool fetchedAll = false;
+  };
+  SignalledRun RunAndSignal(PageTestServer& server, const Reference& reference, bool early,
+                            std::mt19937& random, int signalNumber);
+
   // The files other than the output and the backup, with their contents.
   std::map<std::string, std::string> Leftovers() const {
     std::map<std::string, std::string> leftovers;
@@ -170,6 +181,30 @@ CrashTest::Reference CrashTest::RunUndisturbed(PageTestServer& server, const std
   return reference;
 }
 
+CrashTest::SignalledRun CrashTest::RunAndSignal(PageTestServer& server, const Reference& reference,
+                                                bool early, std::mt19937& random,
+                                                int signalNumber) {
+  std::uniform_int_distribution<long long> pick(
+      0, early ? Micros(reference.download) : Micros(reference.rest) * 5 / 4);
+  SignalledRun run;
+  run.delay = pick(random);
+  const std::size_t requestsBefore = server.targets().size();
+  const int sentBefore = server.pagesSent();
+  const pid_t pid = StartPelmo(Args(server.host()), dir_);
+  if (early) {
+    WaitUntil([&] { return server.targets().size() > requestsBefore; });
+  } else {
+    WaitUntil([&] { return server.pagesSent() - sentBefore == 2; });
+  }
+  std::this_thread::sleep_for(std::chrono::microseconds(run.delay));
+  kill(pid, signalNumber);
+  waitpid(pid, &run.status, 0);
+  // Lets the server notice the closed connection before its count is read.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  run.fetchedAll = server.pagesSent() - sentBefore >= 2;
+  return run;
+}
+
 TEST_F(CrashTest, KillAtAnyMomentLeavesACompleteFile) {
   std::printf("[   seed   ] %u, %d runs\n", kSeed, kRuns);
   const std::string earlier = RowsFrom1900(kOldRows - 1);
@@ -183,35 +218,17 @@ TEST_F(CrashTest, KillAtAnyMomentLeavesACompleteFile) {
     return;
   }
   const std::string& updated = reference.updated;
-  const Clock::duration download = reference.download;
-  const Clock::duration rest = reference.rest;
-  int status = 0;
 
   std::mt19937 random(kSeed);
   std::map<std::string, int> outcomes;
   int leftovers = Reset(previous, earlier);
   for (int run = 0; run < kRuns; ++run) {
-    // Every other kill comes at a moment of the download, the rest at a moment after the
-    // last page was sent, spread a little beyond the end of the undisturbed run.
-    const bool early = run % 2 == 0;
-    std::uniform_int_distribution<long long> pick(0,
-                                                  early ? Micros(download) : Micros(rest) * 5 / 4);
-    const long long delay = pick(random);
-    const std::size_t requestsBefore = server.targets().size();
-    const int sentBefore = server.pagesSent();
-    const pid_t pid = StartPelmo(Args(server.host()), dir_);
-    if (early) {
-      WaitUntil([&] { return server.targets().size() > requestsBefore; });
-    } else {
-      WaitUntil([&] { return server.pagesSent() - sentBefore == 2; });
-    }
-    std::this_thread::sleep_for(std::chrono::microseconds(delay));
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    // Lets the server notice the closed connection before its count is read.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // Every other kill comes at a moment of the download, the rest after the last page.
+    const SignalledRun signalled = RunAndSignal(server, reference, run % 2 == 0, random, SIGKILL);
+    const int status = signalled.status;
+    const long long delay = signalled.delay;
     const bool killed = WIFSIGNALED(status);
-    const bool fetchedAll = server.pagesSent() - sentBefore >= 2;
+    const bool fetchedAll = signalled.fetchedAll;
 
     const std::string output = ReadFileBytes(dir_ / "8306.csv");
     const std::string backup = ReadFileBytes(dir_ / "8306.bak");
@@ -272,23 +289,10 @@ TEST_F(CrashTest, SignalsAtAnyMomentLeaveNoTemporaryFile) {
     Reset(previous, earlier);
     for (int run = 0; run < kRuns / 4; ++run) {
       // Most signals come after the last page was sent, while the file is written.
-      const bool early = run % 4 == 0;
-      std::uniform_int_distribution<long long> pick(
-          0, early ? Micros(reference.download) : Micros(reference.rest) * 5 / 4);
-      const long long delay = pick(random);
-      const std::size_t requestsBefore = server.targets().size();
-      const int sentBefore = server.pagesSent();
-      const pid_t pid = StartPelmo(Args(server.host()), dir_);
-      if (early) {
-        WaitUntil([&] { return server.targets().size() > requestsBefore; });
-      } else {
-        WaitUntil([&] { return server.pagesSent() - sentBefore == 2; });
-      }
-      std::this_thread::sleep_for(std::chrono::microseconds(delay));
-      kill(pid, signalNumber);
-      int status = 0;
-      waitpid(pid, &status, 0);
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      const SignalledRun signalled =
+          RunAndSignal(server, reference, run % 4 == 0, random, signalNumber);
+      const int status = signalled.status;
+      const long long delay = signalled.delay;
 
       SCOPED_TRACE("signal " + std::to_string(signalNumber) + ", run " + std::to_string(run) +
                    ", after " + std::to_string(delay) + " us");

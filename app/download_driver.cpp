@@ -1,5 +1,6 @@
 #include "app/download_driver.h"
 
+#include <new>
 #include <string>
 
 #include "app/download_windows.h"
@@ -11,11 +12,27 @@
 namespace pelmo {
 namespace {
 
-void ReportFetchFailure(std::FILE* messages, const DateWindow& window, const std::string& why) {
-  const std::string line = "pelmo: cannot fetch " + Format(window.first, "%Y/%m/%d") + "-" +
-                           Format(window.last, "%Y/%m/%d") + ": " + why + "\n";
+// Windows in a row that the service did not answer at all, after which the rest are not
+// requested: a service that is not there would otherwise cost every window its attempts.
+constexpr int kSilentWindowsBeforeGivingUp = 3;
+
+void ReportFetchFailure(std::FILE* messages, SerialDate first, SerialDate last,
+                        const std::string& why) {
+  const std::string line = "pelmo: cannot fetch " + Format(first, "%Y/%m/%d") + "-" +
+                           Format(last, "%Y/%m/%d") + ": " + why + "\n";
   std::fwrite(line.data(), 1, line.size(), messages);
   std::fflush(messages);
+}
+
+// One window's page, read into the job. A page that cannot be held in memory fails its
+// window only: the rows already had are still written.
+PageOutcome ReadWindow(DownloadJob& job, const DateWindow& window, PageSource& pages,
+                       const TreeParser& parseTree) {
+  try {
+    return FetchQuotePage(job, window.first, window.last, pages, parseTree);
+  } catch (const std::bad_alloc&) {
+    return {false, "page too large"};
+  }
 }
 
 // Fetches, sorts and adjusts. Returns whether some window could not be fetched.
@@ -26,12 +43,25 @@ bool Download(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
   // Pages replace stored rows; how far the existing file reached must be known before.
   const SerialDate storedThrough = LatestStoredDate(job.records.Records());
   bool anyFailed = false;
-  for (const DateWindow& window : windows) {
-    const PageOutcome outcome = FetchQuotePage(job, window.first, window.last, pages, parseTree);
+  // After a window without any answer, each later one gets a single attempt until the
+  // service answers again.
+  int silentWindows = 0;
+  for (std::size_t i = 0; i < windows.size(); ++i) {
+    if (silentWindows == kSilentWindowsBeforeGivingUp) {
+      // Windows run newest first: the rest span from the last window's first day.
+      ReportFetchFailure(messages, windows.back().first, windows[i].last,
+                         "not requested, the quote service did not answer");
+      break;
+    }
+    const PageOutcome outcome = ReadWindow(job, windows[i], pages, parseTree);
     if (!outcome.fetched) {
       anyFailed = true;
-      ReportFetchFailure(messages, window, outcome.failure);
+      ReportFetchFailure(messages, windows[i].first, windows[i].last, outcome.failure);
     }
+    if (outcome.noAnswer != (silentWindows > 0)) {
+      pages.SetSingleAttempt(outcome.noAnswer);
+    }
+    silentWindows = outcome.noAnswer ? silentWindows + 1 : 0;
   }
   job.records.SortByDate();
   if (job.adjust && !job.splitEvents.empty()) {

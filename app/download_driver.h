@@ -18,11 +18,14 @@ inline constexpr int kExitServiceUnavailable = 69;
 // `pages` (newest window first) and building page trees with `parseTree`. A window whose
 // page cannot be fetched adds nothing and is reported on `messages` as
 // "pelmo: cannot fetch YYYY/MM/DD-YYYY/MM/DD: REASON"; the run goes on and the file is
-// written all the same. With adjust, the records are rescaled by AdjustForSplits, which
-// tells the rows loaded from the existing file (all of `records` on entry) from the page
-// rows. Returns 0, kExitServiceUnavailable after a failed window, or the
-// exit code of a failed write (see WriteOutput), which writes to `output`, found before
-// the download.
+// written all the same. Once a window gets no answer at all from the service, the later
+// windows get one attempt each until one is answered; after three windows in a row without
+// an answer the remaining ones are not requested, and one line names their whole range:
+// "pelmo: cannot fetch FIRST-LAST: not requested, the quote service did not answer".
+// With adjust, the records are rescaled by AdjustForSplits, which tells the rows loaded
+// from the existing file (all of `records` on entry) from the page rows. Returns 0,
+// kExitServiceUnavailable after a failed window, or the exit code of a failed write (see
+// WriteOutput), which writes to `output`, found before the download.
 int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
                 std::FILE* messages, const OutputTarget& output);
 

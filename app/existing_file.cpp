@@ -11,6 +11,7 @@
 #include <string>
 #include <utility>
 
+#include "base/unique_file.h"
 #include "platform/platform.h"
 
 namespace pelmo {
@@ -18,10 +19,6 @@ namespace {
 
 constexpr std::string_view kSeparators = ",\t";
 constexpr int kMaxValues = 6;
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
 
 constexpr std::size_t kReadSize = 64 * 1024;
 
@@ -100,7 +97,7 @@ namespace {
 // Reads every line of `stream` (taken over, null when it could not be opened) into the
 // job. Returns 0, or the errno of the failed open or read.
 int ReadExistingLines(std::FILE* stream, DownloadJob& job) {
-  const std::unique_ptr<std::FILE, FileCloser> file(stream);
+  const UniqueFile file(stream);
   if (!file) {
     return errno;
   }

@@ -86,7 +86,7 @@ TEST(ManPages, QuoteServerListsTheHelpTextsOptions) {
       testing::RunProcess({testing::QuoteServerBinary().string(), "--help"}, folder.path());
   ASSERT_EQ(help.exitCode, 0);
   const Options usage = UsageOptions(help.out);
-  EXPECT_EQ(usage.size(), 7u);
+  EXPECT_EQ(usage.size(), 10u);
   EXPECT_EQ(ManPageOptions(ManPage("quote-server.1")), usage);
 }
 

@@ -47,6 +47,8 @@ class ProgressPageSource : public PageSource {
     }
     return page;
   }
+  // The driver's give-up rule must reach the source that makes the attempts.
+  void SetSingleAttempt(bool single) override { pages_.SetSingleAttempt(single); }
 
   std::size_t failed() const { return failed_; }
   std::size_t windowCount() const { return windows_.size(); }

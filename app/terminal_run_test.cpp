@@ -112,5 +112,31 @@ TEST_F(TerminalRunTest, FailedWriteLeavesTheEarlierFileAndSaysSo) {
       << shown;
 }
 
+// Every page goes unanswered; remembers the attempt setting each request was made with.
+class SilentPages : public PageSource {
+ public:
+  PageResult Get(const std::string&) override {
+    singleAttempt.push_back(single_);
+    return {std::nullopt, "connection refused", true};
+  }
+  void SetSingleAttempt(bool single) override { single_ = single; }
+
+  std::vector<bool> singleAttempt;
+
+ private:
+  bool single_ = false;
+};
+
+TEST_F(TerminalRunTest, GivingUpReachesTheSourceThroughTheStatusLine) {
+  DownloadJob job = Job(2006, 2006);  // eight daily windows
+  SilentPages pages;
+  const TerminalCharset utf8("UTF-8");
+  EXPECT_EQ(RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), utf8), 69);
+  // One window with every attempt, two with one each, then the rest are not requested.
+  EXPECT_EQ(pages.singleAttempt, (std::vector<bool>{false, true, true}));
+  EXPECT_NE(pipe_.Take().find(": not requested, the quote service did not answer\n"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace pelmo

@@ -24,13 +24,16 @@ std::size_t IndexOf(int signal) {
 
 void OnSignal(int signal, siginfo_t* info, void* context) {
   EraseStatusLineFromSignal();
+  // The line is gone; from here the signal is the earlier handler's alone. Putting it back
+  // first matters: an earlier handler that ends the process by raising the signal again
+  // would otherwise have it delivered here, and call it again, for ever.
   const struct sigaction& before = previous[IndexOf(signal)];
+  ::sigaction(signal, &before, nullptr);
   if ((before.sa_flags & SA_SIGINFO) != 0) {
     before.sa_sigaction(signal, info, context);
   } else if (before.sa_handler == SIG_DFL) {
     // The signal stays blocked until this handler returns; then the default action ends
     // the process as it would have without us.
-    ::sigaction(signal, &before, nullptr);
     ::raise(signal);
   } else if (before.sa_handler != SIG_IGN) {
     before.sa_handler(signal);

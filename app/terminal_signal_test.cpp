@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 
 #include "app/terminal_display.h"
@@ -70,6 +73,33 @@ TEST(StatusLineSignals, IgnoredSignalStaysIgnored) {
   ::raise(SIGINT);
   EXPECT_EQ(pipe.Take(), "");
   display.ClearStatus();
+}
+
+// As pelmo's own cleanup handler does: reset to the default on entry, then raise again.
+void RaiseAgainHandler(int signal) {
+  ::raise(signal);
+}
+
+// An earlier handler that ends the process by raising the signal again must end it, once
+// the line is erased, and not have the signal come back to the status line's handler.
+TEST(StatusLineSignals, EarlierHandlerThatRaisesAgainEndsTheProcess) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    ::alarm(10);  // a signal going round for ever ends here with SIGALRM
+    struct sigaction action {};
+    action.sa_handler = RaiseAgainHandler;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    const StatusLineSignals signals;
+    ::raise(SIGINT);
+    ::_exit(0);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << WEXITSTATUS(status);
+  EXPECT_EQ(WTERMSIG(status), SIGINT);
 }
 
 }  // namespace

@@ -7,13 +7,11 @@
 
 #include "app/terminal_charset.h"
 #include "app/terminal_display.h"
+#include "base/unique_file.h"
 
 namespace pelmo {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using TerminalStream = std::unique_ptr<std::FILE, FileCloser>;
+using TerminalStream = UniqueFile;
 
 // A stream whose complete lines are handed to `display`, never a part of one. With `charset`,
 // the lines are Shift_JIS note rows: a line that `charset` converts is shown converted, with

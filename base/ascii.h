@@ -2,6 +2,9 @@
 // page text is Shift_JIS, whose bytes of 0x80 and above must never fold or count as space.
 #pragma once
 
+#include <cstddef>
+#include <string_view>
+
 namespace pelmo {
 
 constexpr bool IsAsciiUpper(char c) {
@@ -21,6 +24,23 @@ constexpr char UpperAscii(char c) {
 // What the C library's isspace accepts in the "C" locale: space, TAB, LF, VT, FF, CR.
 constexpr bool IsCSpace(char c) {
   return c == ' ' || (c >= '\t' && c <= '\r');
+}
+
+// Case-insensitive comparison, as URL schemes and HTTP header names need: only A-Z fold.
+constexpr bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) {
+    return false;
+  }
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+constexpr bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
 }  // namespace pelmo

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <string_view>
 
-#include "net/ascii_case.h"
+#include "base/ascii.h"
 #include "net/received_text.h"
 
 namespace pelmo {
@@ -17,7 +17,8 @@ struct AttemptState {
   AttemptState(CURL* curl, std::size_t limit) : curl(curl), body(limit) {}
 
   CURL* curl;
-  int blockStatus = 0;  // status line of the header block being read
+  int blockStatus = 0;    // status line of the header block being read
+  bool answered = false;  // any status line came, of whatever response
   bool blockHasLocation = false;
   int finalStatus = 0;  // set once the headers of the final response are complete
   ReceivedText body;
@@ -48,6 +49,7 @@ std::size_t OnHeaderLine(char* data, std::size_t size, std::size_t count, void* 
   if (line.starts_with("HTTP/")) {
     state.blockStatus = ParseStatusLine(line);
     state.blockHasLocation = false;
+    state.answered = true;
   } else if (StartsWithNoCase(line, "location:")) {
     state.blockHasLocation = true;
   } else if (line == "\r\n" || line == "\n") {
@@ -115,7 +117,7 @@ std::string ReasonFor(CURLcode code, long osErrno) {
 
 }  // namespace
 
-CurlSession::CurlSession(const HttpFetchOptions& options)
+CurlSession::CurlSession(const HttpFetchOptions& options, void* share)
     : handle_(curl_easy_init()), maxTextBytes_(options.maxTextBytes) {
   CURL* curl = handle_;
   if (curl == nullptr) {
@@ -128,14 +130,22 @@ CurlSession::CurlSession(const HttpFetchOptions& options)
                    static_cast<long>(options.connectTimeout.count()));
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(options.stallTimeout.count()));
+  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(options.attemptTimeout.count()));
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, static_cast<long>(options.maxRedirects));
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  // A reused connection that turns out dead makes libcurl resend on its own; fresh
-  // connections keep the count of requests equal to the count of attempts.
-  curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
-  curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+  if (share != nullptr) {
+    curl_easy_setopt(curl, CURLOPT_SHARE, share);
+  } else {
+    // On its own the session keeps nothing: one connection per attempt.
+    curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
+    curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+  }
+  if (!options.caFileForTests.empty()) {
+    curl_easy_setopt(curl, CURLOPT_CAINFO, options.caFileForTests.c_str());
+    curl_easy_setopt(curl, CURLOPT_CAPATH, nullptr);
+  }
   // A proxy's answer to CONNECT must not pass for the final response's status.
   curl_easy_setopt(curl, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L);
   curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &OnHeaderLine);
@@ -162,6 +172,7 @@ HttpAttempt CurlSession::Get(const std::string& address) {
 
   HttpAttempt attempt;
   attempt.status = state.finalStatus;
+  attempt.answered = state.answered;
   if (code == CURLE_OK && attempt.status == 0) {
     // Headers that never formed a complete final block; take libcurl's own reading.
     long status = 0;
@@ -176,7 +187,7 @@ HttpAttempt CurlSession::Get(const std::string& address) {
     attempt.text = state.body.TakeText();
     return attempt;
   }
-  if (bodyStatus == ReceivedText::Status::TooLarge) {
+  if (bodyStatus == ReceivedText::Status::TooLarge || code == CURLE_OUT_OF_MEMORY) {
     attempt.result = HttpAttempt::Result::BodyTooLarge;
     attempt.reason = "page too large";
     return attempt;

@@ -1,13 +1,15 @@
 // One HTTP session on libcurl: an easy handle configured once and used for the attempts of
 // one fetch.
 //
-// Each attempt is a plain GET on a fresh connection (no retries or connection reuse inside
-// libcurl: the caller decides about retries), following redirects up to the configured
-// limit, with the proxy settings libcurl reads from the environment. The status reported is
+// Each attempt is a plain GET, following redirects up to the configured limit, with the
+// proxy settings libcurl reads from the environment. Given a share handle, the session takes
+// its connections from the share's cache and leaves them there; libcurl sends a request
+// again on a new connection, within the same attempt, only when a kept connection turns
+// out closed before any byte of the answer. Without one, each attempt has a fresh
+// connection. The status reported is
 // the final response's. The body is taken only when that status is 200; for any other
 // status the transfer stops without reading it.
-#ifndef PELMO_NET_CURL_SESSION_H_
-#define PELMO_NET_CURL_SESSION_H_
+#pragma once
 
 #include <string>
 
@@ -18,7 +20,8 @@ namespace pelmo {
 
 class CurlSession {
  public:
-  explicit CurlSession(const HttpFetchOptions& options);
+  // `share` is a CURLSH* or null; it must outlive the session.
+  CurlSession(const HttpFetchOptions& options, void* share);
   ~CurlSession();
   CurlSession(const CurlSession&) = delete;
   CurlSession& operator=(const CurlSession&) = delete;
@@ -34,5 +37,3 @@ class CurlSession {
 };
 
 }  // namespace pelmo
-
-#endif  // PELMO_NET_CURL_SESSION_H_

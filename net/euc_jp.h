@@ -16,8 +16,7 @@
 //                   as its Shift_JIS pair
 //   anything else   (0x80..0x8D, 0x90..0xA0, 0xFF) rejected
 // The output is never longer than the input.
-#ifndef PELMO_NET_EUC_JP_H_
-#define PELMO_NET_EUC_JP_H_
+#pragma once
 
 #include <cstddef>
 #include <string>
@@ -43,5 +42,3 @@ EucJpConversion ConvertEucJpToShiftJis(std::string_view source, char* destinatio
 std::string ConvertEucJpToShiftJis(std::string_view source);
 
 }  // namespace pelmo
-
-#endif  // PELMO_NET_EUC_JP_H_

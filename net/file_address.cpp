@@ -6,7 +6,8 @@
 #include <memory>
 #include <utility>
 
-#include "net/ascii_case.h"
+#include "base/ascii.h"
+#include "base/unique_file.h"
 
 namespace pelmo {
 namespace {
@@ -36,10 +37,6 @@ std::string DecodePercent(std::string_view text) {
   return decoded;
 }
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
 }  // namespace
 
 std::optional<std::string> FileAddressPath(std::string_view address) {
@@ -68,7 +65,7 @@ std::optional<std::string> FileAddressPath(std::string_view address) {
 }
 
 FileRead ReadLocalFile(const std::string& path, std::size_t limit) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  UniqueFile file(std::fopen(path.c_str(), "rb"));
   if (!file) {
     return {std::nullopt, std::string("cannot open file: ") + std::strerror(errno)};
   }

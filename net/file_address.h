@@ -1,6 +1,5 @@
 // Reading the local file named by a "file:" address.
-#ifndef PELMO_NET_FILE_ADDRESS_H_
-#define PELMO_NET_FILE_ADDRESS_H_
+#pragma once
 
 #include <cstddef>
 #include <optional>
@@ -24,5 +23,3 @@ struct FileRead {
 FileRead ReadLocalFile(const std::string& path, std::size_t limit);
 
 }  // namespace pelmo
-
-#endif  // PELMO_NET_FILE_ADDRESS_H_

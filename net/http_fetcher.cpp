@@ -1,5 +1,9 @@
 #include "net/http_fetcher.h"
 
+#include <algorithm>
+#include <chrono>
+#include <new>
+#include <thread>
 #include <utility>
 
 #include "net/euc_jp.h"
@@ -18,6 +22,7 @@ std::string* HttpFetcher::Fetch(std::string_view address) {
   rawText.reset();
   httpStatus_ = 0;
   attempts_ = 0;
+  gotResponse_ = false;
   failureReason_.clear();
   // The scheme test is case-sensitive on purpose: "HTTP:" is not taken for the network.
   if (address.starts_with("http:") || address.starts_with("https:")) {
@@ -54,16 +59,24 @@ std::string* HttpFetcher::FetchFile(std::string_view address) {
 }
 
 std::string* HttpFetcher::FetchHttp(const std::string& address) {
-  HttpSession session(options_);
+  HttpSession session(options_, share_ == nullptr ? nullptr : share_->Handle());
   if (!session.IsOpen()) {
     return Fail(FetchOutcome::SessionFailed, "cannot start an HTTP session");
   }
   HttpAttempt attempt;
-  do {
+  std::chrono::milliseconds pause = options_.firstRetryDelay;
+  for (;;) {
     ++attempts_;
     attempt = session.Get(address);
-  } while (attempt.result == HttpAttempt::Result::RequestFailed &&
-           attempts_ < options_.maxAttempts);
+    gotResponse_ = gotResponse_ || attempt.answered;
+    const bool failed = attempt.result == HttpAttempt::Result::RequestFailed ||
+                        attempt.result == HttpAttempt::Result::BodyFailed;
+    if (!failed || attempts_ >= options_.maxAttempts) {
+      break;
+    }
+    std::this_thread::sleep_for(pause);
+    pause = std::min(pause * 2, options_.maxRetryDelay);
+  }
   httpStatus_ = attempt.status;
   switch (attempt.result) {
     case HttpAttempt::Result::RequestFailed:
@@ -83,8 +96,13 @@ std::string* HttpFetcher::FetchHttp(const std::string& address) {
     failureReason_ = "HTTP status " + std::to_string(attempt.status);
     return &*pageText;
   }
-  // Text that is not valid EUC-JP ends before the first bad sequence.
-  pageText = ConvertEucJpToShiftJis(attempt.text);
+  try {
+    // Text that is not valid EUC-JP ends before the first bad sequence.
+    pageText = ConvertEucJpToShiftJis(attempt.text);
+  } catch (const std::bad_alloc&) {
+    // The received text fitted, its converted copy did not.
+    return Fail(FetchOutcome::BodyTooLarge, "page too large");
+  }
   rawText = std::move(attempt.text);
   outcome_ = FetchOutcome::Page;
   return &*pageText;

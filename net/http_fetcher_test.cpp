@@ -4,15 +4,20 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <thread>
 
 namespace pelmo {
 namespace {
 
-constexpr std::size_t kHugeBody = (std::size_t{64} << 20) + 1;
+constexpr std::size_t kDefaultCap = std::size_t{4} << 20;
 
 class PageServer {
  public:
@@ -41,9 +46,10 @@ class PageServer {
     server_.Get("/agent", [](const httplib::Request& request, httplib::Response& response) {
       response.set_content(request.get_header_value("User-Agent"), "text/plain");
     });
-    server_.Get("/huge", [](const httplib::Request&, httplib::Response& response) {
+    // /big?size=N: N bytes of 'x', sent in blocks.
+    server_.Get("/big", [](const httplib::Request& request, httplib::Response& response) {
       response.set_content_provider(
-          kHugeBody, "text/html",
+          std::stoul(request.get_param_value("size")), "text/html",
           [](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
             const std::string block(std::min<std::size_t>(length, 1 << 16), 'x');
             (void)offset;
@@ -167,7 +173,9 @@ TEST(HttpFetcherTest, RedirectsAreFollowedUpToTen) {
 
 TEST(HttpFetcherTest, EleventhRedirectFailsEveryAttempt) {
   PageServer server;
-  HttpFetcher fetcher;
+  HttpFetchOptions options;
+  options.firstRetryDelay = options.maxRetryDelay = std::chrono::milliseconds(1);
+  HttpFetcher fetcher(options);
   EXPECT_EQ(fetcher.Fetch(server.Url("/hop/11")), nullptr);
   EXPECT_FALSE(fetcher.pageText.has_value());
   EXPECT_FALSE(fetcher.rawText.has_value());
@@ -239,11 +247,85 @@ TEST(HttpFetcherTest, PageOverTheLimitIsDropped) {
   EXPECT_EQ(fetcher.Attempts(), 1);
 }
 
-TEST(HttpFetcherTest, DefaultLimitIs64MiB) {
+TEST(HttpFetcherTest, DefaultLimitIs4MiB) {
   PageServer server;
   HttpFetcher fetcher;
-  EXPECT_EQ(fetcher.Fetch(server.Url("/huge")), nullptr);
+  const std::string* text = fetcher.Fetch(server.Url("/big?size=" + std::to_string(kDefaultCap)));
+  ASSERT_NE(text, nullptr);
+  EXPECT_EQ(text->size(), kDefaultCap);
+  fetcher.Clear();
+  EXPECT_EQ(fetcher.Fetch(server.Url("/big?size=" + std::to_string(kDefaultCap + 1))), nullptr);
   EXPECT_EQ(fetcher.Outcome(), FetchOutcome::BodyTooLarge);
+  EXPECT_EQ(fetcher.FailureReason(), "page too large");
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define PELMO_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PELMO_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+#ifndef PELMO_ADDRESS_SANITIZER
+// The process's address space in bytes, from /proc/self/statm.
+std::size_t AddressSpaceBytes() {
+  std::ifstream statm("/proc/self/statm");
+  std::size_t pages = 0;
+  statm >> pages;
+  return pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+}
+#endif
+
+// Reads an address from `in`, then fetches it with an address space that has room for
+// libcurl's buffers but not for a 3 MiB text. Exits 0 when the page was refused as too
+// large, 1 when it was fetched all the same, and 10 plus the outcome for any other result.
+[[noreturn]] void FetchUnderMemoryLimit(int in) {
+  alarm(60);  // a child stuck in the fetch must not hold the test forever
+  char url[256] = {};
+  if (read(in, url, sizeof url - 1) <= 0) {
+    _exit(2);
+  }
+  const rlimit limit{AddressSpaceBytes() + (1 << 20), RLIM_INFINITY};
+  HttpFetcher fetcher;
+  if (setrlimit(RLIMIT_AS, &limit) != 0) {
+    _exit(3);
+  }
+  if (fetcher.Fetch(url) != nullptr) {
+    _exit(1);
+  }
+  const bool tooLarge = fetcher.Outcome() == FetchOutcome::BodyTooLarge &&
+                        fetcher.FailureReason() == "page too large";
+  _exit(tooLarge ? 0 : 10 + static_cast<int>(fetcher.Outcome()));
+}
+
+// A page within the cap that the process has no memory for is refused like an oversized
+// one, instead of ending the process.
+TEST(HttpFetcherTest, PageWithoutMemoryForItIsTooLarge) {
+#ifdef PELMO_ADDRESS_SANITIZER
+  GTEST_SKIP() << "the address sanitizer's allocator ignores address-space limits";
+#else
+  // The child is forked before the server starts its threads: after a fork, the memory
+  // arenas of the parent's threads are free for the child's allocations, inside address
+  // space already counted, and the limit would not bind.
+  int pipeFds[2];
+  ASSERT_EQ(pipe(pipeFds), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(pipeFds[1]);
+    FetchUnderMemoryLimit(pipeFds[0]);
+  }
+  close(pipeFds[0]);
+  PageServer server;
+  const std::string url = server.Url("/big?size=" + std::to_string(3 << 20));
+  ASSERT_EQ(write(pipeFds[1], url.data(), url.size()), static_cast<ssize_t>(url.size()));
+  close(pipeFds[1]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "the child ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+#endif
 }
 
 TEST(HttpFetcherTest, CapitalSchemeIsNotFetched) {

@@ -4,15 +4,21 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "net/connection_share.h"
 #include "net/http_fetcher.h"
 #include "net/raw_test_server.h"
 
 namespace pelmo {
 namespace {
 
+using net_test::KeptResponse;
+using net_test::QuickRetries;
 using net_test::RawTestServer;
 using After = RawTestServer::After;
 
@@ -35,7 +41,7 @@ RawTestServer::Handler CloseFirst(int failures) {
 
 TEST(HttpWireTest, ElevenFailuresThenAPage) {
   RawTestServer server(CloseFirst(11));
-  HttpFetcher fetcher;
+  HttpFetcher fetcher(QuickRetries());
   ASSERT_NE(fetcher.Fetch(server.Url("http", "/t")), nullptr);
   EXPECT_EQ(*fetcher.pageText, "page\r\n");
   EXPECT_EQ(fetcher.Attempts(), 12);
@@ -44,7 +50,7 @@ TEST(HttpWireTest, ElevenFailuresThenAPage) {
 
 TEST(HttpWireTest, TwelveFailuresGiveNull) {
   RawTestServer server(CloseFirst(12));
-  HttpFetcher fetcher;
+  HttpFetcher fetcher(QuickRetries());
   EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
   EXPECT_FALSE(fetcher.pageText.has_value());
   EXPECT_FALSE(fetcher.rawText.has_value());
@@ -56,7 +62,7 @@ TEST(HttpWireTest, TwelveFailuresGiveNull) {
 
 TEST(HttpWireTest, AttemptLimitIsASetting) {
   RawTestServer server(CloseFirst(100));
-  HttpFetchOptions options;
+  HttpFetchOptions options = QuickRetries();
   options.maxAttempts = 3;
   HttpFetcher fetcher(options);
   EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
@@ -69,7 +75,7 @@ TEST(HttpWireTest, RefusedConnectionIsRetriedAndReported) {
     RawTestServer closed(CloseFirst(0));
     port = closed.port();
   }
-  HttpFetcher fetcher;
+  HttpFetcher fetcher(QuickRetries());
   EXPECT_EQ(fetcher.Fetch("http://127.0.0.1:" + std::to_string(port) + "/t"), nullptr);
   EXPECT_EQ(fetcher.Outcome(), FetchOutcome::RequestFailed);
   EXPECT_EQ(fetcher.FailureReason(), "connection refused");
@@ -91,34 +97,155 @@ TEST(HttpWireTest, ServerThatNeverAnswersTimesOut) {
   EXPECT_LT(elapsed, std::chrono::seconds(8));
 }
 
-// Once the status is in, a broken body is not worth another request.
-TEST(HttpWireTest, BodyCutShortGivesNullWithoutRetry) {
+// A body cut short is an ordinary failed attempt: the next one may well succeed.
+TEST(HttpWireTest, BodyCutShortIsTriedAgain) {
+  RawTestServer server([](int fd, int index) {
+    net_test::ReadRequestHead(fd);
+    net_test::SendAll(fd, index < 2 ? "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly this"
+                                    : Response("HTTP/1.1 200 OK", "whole"));
+    return After::Close;
+  });
+  HttpFetcher fetcher(QuickRetries());
+  ASSERT_NE(fetcher.Fetch(server.Url("http", "/t")), nullptr);
+  EXPECT_EQ(*fetcher.pageText, "whole");
+  EXPECT_EQ(fetcher.Attempts(), 3);
+  EXPECT_TRUE(fetcher.GotResponse());
+}
+
+TEST(HttpWireTest, BodyCutShortEveryTimeGivesNull) {
   RawTestServer server([](int fd, int) {
     net_test::ReadRequestHead(fd);
     net_test::SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly this");
     return After::Close;
   });
-  HttpFetcher fetcher;
+  HttpFetcher fetcher(QuickRetries());
   EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
   EXPECT_FALSE(fetcher.rawText.has_value());
   EXPECT_EQ(fetcher.Outcome(), FetchOutcome::BodyFailed);
   EXPECT_EQ(fetcher.HttpStatus(), 200);
-  EXPECT_EQ(server.connections(), 1);
+  EXPECT_EQ(server.connections(), 12);
 }
 
-TEST(HttpWireTest, StalledBodyTimesOutWithoutRetry) {
+TEST(HttpWireTest, StalledBodyTimesOutAndIsTriedAgain) {
   RawTestServer server([](int fd, int) {
     net_test::ReadRequestHead(fd);
     net_test::SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\ns");
     return After::KeepOpen;
   });
-  HttpFetchOptions options;
+  HttpFetchOptions options = QuickRetries();
   options.stallTimeout = std::chrono::seconds(1);
+  options.maxAttempts = 2;
   HttpFetcher fetcher(options);
   EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
   EXPECT_EQ(fetcher.Outcome(), FetchOutcome::BodyFailed);
   EXPECT_EQ(fetcher.FailureReason(), "timed out");
+  EXPECT_EQ(server.connections(), 2);
+}
+
+// A byte every 200 ms keeps the stall time-out quiet; the bound on the whole attempt ends it.
+TEST(HttpWireTest, TricklingBodyTimesOutAsAWhole) {
+  RawTestServer server([](int fd, int) {
+    net_test::ReadRequestHead(fd);
+    net_test::SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n");
+    for (int i = 0; i < 15 && send(fd, "x", 1, MSG_NOSIGNAL) == 1; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    return After::Close;
+  });
+  HttpFetchOptions options = QuickRetries();
+  options.stallTimeout = std::chrono::seconds(1);
+  options.attemptTimeout = std::chrono::milliseconds(1500);
+  options.maxAttempts = 1;
+  HttpFetcher fetcher(options);
+  EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
+  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::BodyFailed);
+  EXPECT_EQ(fetcher.FailureReason(), "timed out");
+}
+
+// The pauses between failed attempts double from the first one up to the largest; a
+// service gets time to come back, and the attempts of one page end all the same.
+TEST(HttpWireTest, FailedAttemptsAreSpacedOut) {
+  std::vector<std::chrono::steady_clock::time_point> arrivals;
+  RawTestServer server([&arrivals](int fd, int) {
+    arrivals.push_back(std::chrono::steady_clock::now());
+    net_test::ReadRequestHead(fd);
+    return After::Close;
+  });
+  HttpFetchOptions options;
+  options.firstRetryDelay = std::chrono::milliseconds(20);
+  options.maxRetryDelay = std::chrono::milliseconds(40);
+  HttpFetcher fetcher(options);
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << "no cap";
+  ASSERT_EQ(arrivals.size(), 12u);
+  for (std::size_t i = 1; i < arrivals.size(); ++i) {
+    const auto least = std::chrono::milliseconds(i == 1 ? 20 : 40);
+    EXPECT_GE(arrivals[i] - arrivals[i - 1], least) << "before attempt " << i + 1;
+  }
+}
+
+// Serves every request of a connection with a page naming its connection and request,
+// leaving the connection open; `closeAfter` requests end it silently, as a service's idle
+// time-out does. A `cutAt` request (counted over all connections) gets half a body.
+RawTestServer::Handler KeepAlive(int closeAfter, int cutAt = -1) {
+  auto served = std::make_shared<int>(0);
+  return [=](int fd, int index) {
+    for (int i = 0; i < closeAfter; ++i) {
+      if (net_test::ReadRequestHead(fd).empty()) {
+        break;
+      }
+      const std::string body = "c" + std::to_string(index) + "r" + std::to_string(i);
+      if ((*served)++ == cutAt) {
+        net_test::SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nhalf");
+        break;
+      }
+      net_test::SendAll(fd, KeptResponse(body));
+    }
+    return After::Close;
+  };
+}
+
+// Fetches `count` pages one after another through fresh fetchers on one share; returns their
+// texts, or the failure reason in place of a page.
+std::vector<std::string> FetchPages(const RawTestServer& server, int count,
+                                    std::vector<int>* attempts = nullptr) {
+  ConnectionShare share;
+  std::vector<std::string> pages;
+  for (int i = 0; i < count; ++i) {
+    HttpFetcher fetcher(QuickRetries(), &share);
+    const std::string* text = fetcher.Fetch(server.Url("http", "/t?p=" + std::to_string(i)));
+    pages.push_back(text ? *text : fetcher.FailureReason());
+    if (attempts) {
+      attempts->push_back(fetcher.Attempts());
+    }
+  }
+  return pages;
+}
+
+TEST(HttpWireTest, SharedFetchersKeepOneConnection) {
+  RawTestServer server(KeepAlive(100));
+  std::vector<int> attempts;
+  EXPECT_EQ(FetchPages(server, 3, &attempts), (std::vector<std::string>{"c0r0", "c0r1", "c0r2"}));
+  EXPECT_EQ(attempts, (std::vector<int>{1, 1, 1}));
   EXPECT_EQ(server.connections(), 1);
+}
+
+// A kept connection the service closed between pages costs no attempt: the request goes
+// out again on a new connection.
+TEST(HttpWireTest, KeptConnectionClosedBetweenPages) {
+  RawTestServer server(KeepAlive(1));
+  std::vector<int> attempts;
+  EXPECT_EQ(FetchPages(server, 3, &attempts), (std::vector<std::string>{"c0r0", "c1r0", "c2r0"}));
+  EXPECT_EQ(attempts, (std::vector<int>{1, 1, 1}));
+}
+
+// Closed part way through an answer, the attempt has failed; the next one has the page.
+TEST(HttpWireTest, KeptConnectionClosedMidResponse) {
+  RawTestServer server(KeepAlive(100, 1));
+  std::vector<int> attempts;
+  EXPECT_EQ(FetchPages(server, 3, &attempts), (std::vector<std::string>{"c0r0", "c1r0", "c1r1"}));
+  EXPECT_EQ(attempts, (std::vector<int>{1, 2, 1}));
 }
 
 // The body of an error page is never read, so its loss does not matter.
@@ -198,7 +325,7 @@ TEST(HttpWireTest, ProxyIsTakenFromTheEnvironment) {
 // https: takes the network path like http:; a peer that hangs up makes every handshake fail.
 TEST(HttpWireTest, HttpsAddressIsFetchedOverTheNetwork) {
   RawTestServer server([](int, int) { return After::Close; });
-  HttpFetcher fetcher;
+  HttpFetcher fetcher(QuickRetries());
   EXPECT_EQ(fetcher.Fetch(server.Url("https", "/t")), nullptr);
   EXPECT_EQ(fetcher.Outcome(), FetchOutcome::RequestFailed);
   EXPECT_EQ(server.connections(), 12);

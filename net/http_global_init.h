@@ -2,8 +2,7 @@
 //
 // Create one HttpGlobalInit at start-up, before any other thread exists and before the
 // first fetch, and keep it alive until the last fetch has ended.
-#ifndef PELMO_NET_HTTP_GLOBAL_INIT_H_
-#define PELMO_NET_HTTP_GLOBAL_INIT_H_
+#pragma once
 
 namespace pelmo {
 
@@ -22,5 +21,3 @@ class HttpGlobalInit {
 };
 
 }  // namespace pelmo
-
-#endif  // PELMO_NET_HTTP_GLOBAL_INIT_H_

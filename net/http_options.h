@@ -1,8 +1,7 @@
 // Settings of one page fetch: time-outs, attempt limit, size cap and the user agent.
 //
 // The defaults are the program's; tests shorten the time-outs and shrink the cap.
-#ifndef PELMO_NET_HTTP_OPTIONS_H_
-#define PELMO_NET_HTTP_OPTIONS_H_
+#pragma once
 
 #include <chrono>
 #include <cstddef>
@@ -22,14 +21,25 @@ struct HttpFetchOptions {
   // A transfer that receives less than one byte per second over this long fails; this also
   // bounds the wait for the response after the request was sent. Whole seconds only.
   std::chrono::seconds stallTimeout{15};
-  // Requests made for one Fetch, the first one included; they follow one another at once.
+  // Bound on the whole of one attempt, connecting and the body included, so that a body
+  // trickling in fast enough to keep the stall time-out quiet still ends. At the size cap it
+  // allows about 23 KB a second.
+  std::chrono::milliseconds attemptTimeout{180000};
+  // Requests made for one Fetch, the first one included.
   int maxAttempts = 12;
+  // Pause after a failed attempt before the next one; it doubles after each further failure,
+  // up to maxRetryDelay, so that the attempts of one page can outlast a short restart of the
+  // service.
+  std::chrono::milliseconds firstRetryDelay{250};
+  std::chrono::milliseconds maxRetryDelay{4000};
   // Redirects followed within one request.
   int maxRedirects = 10;
-  // Largest text kept, counted after line-end expansion; a larger page is not taken.
-  std::size_t maxTextBytes = std::size_t{64} << 20;
+  // Largest text kept, counted after line-end expansion; a larger page is not taken. A real
+  // page is about 17 KB; at 4 MiB the tree of the largest page stays within a few hundred MiB.
+  std::size_t maxTextBytes = std::size_t{4} << 20;
+  // Test-only: a PEM file of the certificates to trust instead of the system's, so that
+  // tests can serve https with a certificate made for them. Empty for the program.
+  std::string caFileForTests;
 };
 
 }  // namespace pelmo
-
-#endif  // PELMO_NET_HTTP_OPTIONS_H_

@@ -163,28 +163,30 @@ std::string WinHttpFailureReason(unsigned long code, const std::wstring& host, i
   }
 }
 
-WinHttpSession::WinHttpSession(const HttpFetchOptions& options)
-    : session_(nullptr), maxTextBytes_(options.maxTextBytes), maxRedirects_(options.maxRedirects) {
-  const std::wstring agent = Widen(options.userAgent);
+void* OpenWinHttpSession(const std::string& userAgent) {
+  const std::wstring agent = Widen(userAgent);
   // The system's proxy settings; systems before Windows 8.1 know only the WinHTTP default.
-  session_ = ::WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
-                           WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
-  if (session_ == nullptr) {
-    session_ = ::WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
-                             WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  HINTERNET session = ::WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY,
+                                    WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0);
+  if (session == nullptr) {
+    session = ::WinHttpOpen(agent.c_str(), WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
+                            WINHTTP_NO_PROXY_BYPASS, 0);
   }
-  if (session_ == nullptr) {
-    return;
-  }
-  // Name resolution and connecting are bounded like libcurl's connect time-out; sending and
-  // each wait for data like its stall time-out.
-  const int connect = static_cast<int>(options.connectTimeout.count());
-  const int stall = static_cast<int>(options.stallTimeout.count() * 1000);
-  ::WinHttpSetTimeouts(session_, connect, connect, stall, stall);
+  return session;
 }
 
+WinHttpSession::WinHttpSession(const HttpFetchOptions& options, void* share)
+    : session_(share != nullptr ? share : OpenWinHttpSession(options.userAgent)),
+      ownsSession_(share == nullptr),
+      // Name resolution and connecting are bounded like libcurl's connect time-out; sending
+      // and each wait for data like its stall time-out.
+      connectTimeout_(static_cast<int>(options.connectTimeout.count())),
+      stallTimeout_(static_cast<int>(options.stallTimeout.count() * 1000)),
+      maxTextBytes_(options.maxTextBytes),
+      maxRedirects_(options.maxRedirects) {}
+
 WinHttpSession::~WinHttpSession() {
-  if (session_ != nullptr) {
+  if (ownsSession_ && session_ != nullptr) {
     ::WinHttpCloseHandle(session_);
   }
 }
@@ -206,6 +208,9 @@ HttpAttempt WinHttpSession::Get(const std::string& address) {
     attempt.reason = WinHttpFailureReason(::GetLastError(), parts.host, parts.port);
     return attempt;
   }
+  // Set on the request, as the session may be the run's, shared with other settings.
+  ::WinHttpSetTimeouts(request.get(), connectTimeout_, connectTimeout_, stallTimeout_,
+                       stallTimeout_);
   DWORD redirects = static_cast<DWORD>(maxRedirects_);
   ::WinHttpSetOption(request.get(), WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, &redirects,
                      sizeof redirects);
@@ -216,6 +221,7 @@ HttpAttempt WinHttpSession::Get(const std::string& address) {
     return attempt;
   }
   attempt.status = static_cast<int>(QueryNumber(request.get(), WINHTTP_QUERY_STATUS_CODE));
+  attempt.answered = attempt.status != 0;
   if (attempt.status != 200) {
     // Only a page is worth reading.
     attempt.result = HttpAttempt::Result::Response;

@@ -1,8 +1,7 @@
 // Test-only TCP listener on 127.0.0.1 for server behaviour that an HTTP server library will
 // not produce: closing without an answer, never answering, cutting a body short. Each
 // accepted connection goes to a handler on the listener's thread, in order of arrival.
-#ifndef PELMO_NET_RAW_TEST_SERVER_H_
-#define PELMO_NET_RAW_TEST_SERVER_H_
+#pragma once
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -18,7 +17,22 @@
 #include <thread>
 #include <vector>
 
+#include "net/http_options.h"
+
 namespace pelmo::net_test {
+
+// A response that leaves the connection open for the next request.
+inline std::string KeptResponse(const std::string& body) {
+  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+// Options with pauses between attempts short enough for tests that fail many attempts.
+inline HttpFetchOptions QuickRetries() {
+  HttpFetchOptions options;
+  options.firstRetryDelay = std::chrono::milliseconds(1);
+  options.maxRetryDelay = std::chrono::milliseconds(2);
+  return options;
+}
 
 // Reads one request head (up to the blank line), waiting at most two seconds.
 inline std::string ReadRequestHead(int fd) {
@@ -128,5 +142,3 @@ class RawTestServer {
 };
 
 }  // namespace pelmo::net_test
-
-#endif  // PELMO_NET_RAW_TEST_SERVER_H_

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace pelmo {
 
@@ -17,12 +18,15 @@ ReceivedText::Status ReceivedText::Append(std::string_view chunk) {
   const auto lineFeeds = static_cast<std::size_t>(std::count(chunk.begin(), chunk.end(), '\n'));
   const std::size_t growth = chunk.size() + lineFeeds;
   if (growth > limit_ - text_.size()) {
-    status_ = Status::TooLarge;
-    text_.clear();
-    text_.shrink_to_fit();
-    return status_;
+    return Drop();
   }
-  text_.reserve(text_.size() + growth);
+  try {
+    text_.reserve(text_.size() + growth);
+  } catch (const std::bad_alloc&) {
+    // Under a memory limit a page that fits the cap may still not fit the process: it
+    // is refused like an oversized one, and the run goes on with the next window.
+    return Drop();
+  }
   const char* in = chunk.data();
   const char* const end = in + chunk.size();
   while (in < end) {
@@ -42,7 +46,18 @@ ReceivedText::Status ReceivedText::Append(std::string_view chunk) {
 }
 
 void ReceivedText::Reserve(std::size_t expected) {
-  text_.reserve(std::min(expected, limit_));
+  try {
+    text_.reserve(std::min(expected, limit_));
+  } catch (const std::bad_alloc&) {
+    // Only a hint: Append finds out whether the text itself fits.
+  }
+}
+
+ReceivedText::Status ReceivedText::Drop() {
+  status_ = Status::TooLarge;
+  text_.clear();
+  text_.shrink_to_fit();
+  return status_;
 }
 
 }  // namespace pelmo

@@ -3,8 +3,7 @@
 // Every LF byte is stored as CR LF (so CR LF becomes CR CR LF), the first zero byte ends the
 // text, and the stored text may not grow beyond a limit. Chunk boundaries do not matter:
 // the expansion looks at one byte at a time.
-#ifndef PELMO_NET_RECEIVED_TEXT_H_
-#define PELMO_NET_RECEIVED_TEXT_H_
+#pragma once
 
 #include <cstddef>
 #include <string>
@@ -18,13 +17,15 @@ class ReceivedText {
   enum class Status {
     Open,      // more may follow
     Ended,     // a zero byte was seen; further chunks are ignored
-    TooLarge,  // the text would have exceeded the limit; it is incomplete and must be dropped
+    TooLarge,  // the text would have exceeded the limit, or memory for it could not be had;
+               // it is incomplete and must be dropped
   };
 
   explicit ReceivedText(std::size_t limit) : limit_(limit) {}
 
   // Makes room for a text of about `expected` bytes (capped at the limit), so that a body
-  // of announced length is stored without growing step by step.
+  // of announced length is stored without growing step by step. Without the memory for it
+  // nothing changes. Neither this nor Append throws.
   void Reserve(std::size_t expected);
 
   // Adds a chunk of the body. Once the status is no longer Open, chunks are ignored.
@@ -35,11 +36,12 @@ class ReceivedText {
   std::string TakeText() { return std::move(text_); }
 
  private:
+  // Ends the text as TooLarge and frees what it held.
+  Status Drop();
+
   std::size_t limit_;
   std::string text_;
   Status status_ = Status::Open;
 };
 
 }  // namespace pelmo
-
-#endif  // PELMO_NET_RECEIVED_TEXT_H_

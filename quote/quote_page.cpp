@@ -24,7 +24,8 @@ PageOutcome FetchQuotePage(DownloadJob& job, SerialDate first, SerialDate last, 
                            const TreeParser& parseTree) {
   PageResult page = source.Get(BuildQuoteUrl(job, first, last));
   if (!page.failure.empty() || !page.text) {
-    return {false, page.failure.empty() ? std::string("no page text") : std::move(page.failure)};
+    return {false, page.failure.empty() ? std::string("no page text") : std::move(page.failure),
+            page.noAnswer};
   }
   CutToTable(page.text);
   StripElementTags(page.text, "small");

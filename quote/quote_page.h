@@ -23,6 +23,9 @@ struct PageResult {
   // Empty when the service answered 200; otherwise why the page could not be had, as a
   // short phrase for a message ("connection refused", "HTTP status 404").
   std::string failure;
+  // True when the service gave no HTTP response at all (refused, timed out, reset, name not
+  // found); a status other than 200 or a broken body is an answer.
+  bool noAnswer = false;
 };
 
 // Fetches a page by address.
@@ -30,6 +33,9 @@ class PageSource {
  public:
   virtual ~PageSource() = default;
   virtual PageResult Get(const std::string& url) = 0;
+  // From now on, make a single attempt per page (true) or the full count again (false).
+  // Sources that make one attempt anyway may ignore it.
+  virtual void SetSingleAttempt(bool /*single*/) {}
 };
 
 // Builds the document tree of `text` and calls `visit` once with its root, while the tree is
@@ -42,8 +48,9 @@ const HtmlNode* FindTable(const HtmlNode& root);
 
 // What FetchQuotePage did with a window.
 struct [[nodiscard]] PageOutcome {
-  bool fetched = true;  // false: the page could not be had and added nothing
-  std::string failure;  // why, when not fetched
+  bool fetched = true;    // false: the page could not be had and added nothing
+  std::string failure;    // why, when not fetched
+  bool noAnswer = false;  // not fetched because the service gave no HTTP response at all
 };
 
 // Requests the table page for the window from `first` to `last` and reads its rows into the

@@ -1,6 +1,6 @@
 #include "quote/quote_url.h"
 
-#include "net/ascii_case.h"
+#include "base/ascii.h"
 
 namespace pelmo {
 namespace {

@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libcurl4-openssl-dev libcpp-httplib-dev
           libgtest-dev libgmock-dev libbenchmark-dev pkg-config curl libxml2-dev
-          locales mandoc
+          locales mandoc libssl-dev openssl clang-format
           g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 zip)
 missing=()
 for p in "${packages[@]}"; do

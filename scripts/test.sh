@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
-# Installs what is needed, then builds and tests three times: a release build with warnings as
-# errors (g++), a debug build with AddressSanitizer and UndefinedBehaviorSanitizer (clang),
-# which also replays the fuzz targets' corpora, and the Windows build (mingw-w64), whose
-# tests run under Wine.
+# Installs what is needed, checks that every source is formatted as .clang-format says, then
+# builds and tests three times: a release build with warnings as errors (g++), a debug build
+# with AddressSanitizer and UndefinedBehaviorSanitizer (clang), which also replays the fuzz
+# targets' corpora, and the Windows build (mingw-w64), whose tests run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs=$(nproc)
+bash scripts/check_style.sh
 
 build_and_test() {
   local dir=$1; shift

@@ -15,13 +15,11 @@ constexpr std::array<std::string_view, 8> kNameTrades = {"工業", "電機", "�
                                                          "化学", "精機", "自動車", "建設"};
 
 // Salts of the profile's draws; any distinct constants would do.
-enum Salt : std::uint64_t {
-  kSaltName = 1,
-  kSaltPrice,
-  kSaltVolume,
-  kSaltFirstSplit,
-  kSaltSecondSplit,
-};
+constexpr std::uint64_t kSaltName = 1;
+constexpr std::uint64_t kSaltPrice = 2;
+constexpr std::uint64_t kSaltVolume = 3;
+constexpr std::uint64_t kSaltFirstSplit = 4;
+constexpr std::uint64_t kSaltSecondSplit = 5;
 
 Day FirstTradingDayFrom(Day day) {
   while (!IsTradingDay(day)) {

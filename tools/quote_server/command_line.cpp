@@ -32,8 +32,12 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
       options.crlf = true;
       continue;
     }
-    const bool takesValue =
-        arg == "--bind" || arg == "--port" || arg == "--log" || arg == "--fail-first";
+    if (arg == "--close") {
+      options.keepAlive = false;
+      continue;
+    }
+    const bool takesValue = arg == "--bind" || arg == "--port" || arg == "--log" ||
+                            arg == "--fail-first" || arg == "--cert" || arg == "--key";
     if (!takesValue) {
       result.error = "unknown option " + std::string(arg);
       break;
@@ -47,6 +51,10 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
       options.bindAddress = std::string(value);
     } else if (arg == "--log") {
       options.logPath = std::string(value);
+    } else if (arg == "--cert") {
+      options.certPath = std::string(value);
+    } else if (arg == "--key") {
+      options.keyPath = std::string(value);
     } else {
       const bool isPort = arg == "--port";
       const auto number = NumberIn(value, 0, isPort ? 65535 : 1000000000);
@@ -59,20 +67,29 @@ CommandLine ParseCommandLine(const std::vector<std::string_view>& args) {
       }
     }
   }
+  if (result.error.empty() && options.certPath.empty() != options.keyPath.empty()) {
+    result.error = "--cert and --key go together";
+  } else if (result.error.empty() && !options.certPath.empty() && options.failFirst > 0) {
+    result.error = "--fail-first works over http only, not with --cert";
+  }
   return result;
 }
 
 std::string HelpText() {
   return std::string(kUsage) +
-         "Serves synthetic price and margin table pages over HTTP, for trying and testing\n"
-         "pelmo without the real quote service.\n"
+         "Serves synthetic price and margin table pages over HTTP or HTTPS, for trying and\n"
+         "testing pelmo without the real quote service.\n"
          "\n"
          "  --bind ADDR      address to listen on (default 127.0.0.1)\n"
          "  --port N         port to listen on (default 8730); 0 picks a free port\n"
          "  --log FILE       write the path and query of every request to FILE (created or\n"
          "                   truncated), one line each, in arrival order\n"
          "  --crlf           end the lines of every page with CR LF instead of LF\n"
-         "  --fail-first N   close the first N connections without an answer\n"
+         "  --fail-first N   close the first N connections without an answer (http only)\n"
+         "  --close          answer one request per connection, then close it (by default a\n"
+         "                   connection stays open for more, up to 5 s idle)\n"
+         "  --cert FILE      serve https with this certificate chain (PEM); needs --key\n"
+         "  --key FILE       the certificate's private key (PEM)\n"
          "  -h, --help       show this text\n"
          "\n"
          "The first line of standard output is the port number. SIGINT or SIGTERM stops.\n"

@@ -10,7 +10,8 @@
 namespace pelmo::quote_server {
 
 inline constexpr const char* kUsage =
-    "Usage: quote-server [--bind ADDR] [--port N] [--log FILE] [--crlf] [--fail-first N]\n";
+    "Usage: quote-server [--bind ADDR] [--port N] [--log FILE] [--crlf] [--fail-first N]\n"
+    "                    [--close] [--cert FILE --key FILE]\n";
 
 struct CommandLine {
   ServerOptions options;

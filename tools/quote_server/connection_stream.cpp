@@ -110,4 +110,17 @@ std::string ConnectionStream::ReadHead() {
   return head;
 }
 
+bool ConnectionStream::WaitForRequest(int milliseconds) {
+  if (begin_ < end_) {
+    return true;
+  }
+  pollfd entry{socket_, POLLIN, 0};
+  int ready = 0;
+  do {
+    ready = ::poll(&entry, 1, milliseconds);
+  } while (ready < 0 && errno == EINTR);
+  // A close is readable too; the next read finds it and ends the connection.
+  return ready > 0;
+}
+
 }  // namespace pelmo::quote_server

@@ -30,6 +30,10 @@ class ConnectionStream : public httplib::Stream {
   // 64 KiB; returns what was read.
   std::string ReadHead();
 
+  // True when a further request has begun to arrive within `milliseconds` (or was already
+  // read ahead); false when the peer closed the connection or stayed silent.
+  bool WaitForRequest(int milliseconds);
+
  private:
   bool Wait(short events) const;
 

@@ -1,6 +1,8 @@
 #include "tools/quote_server/quote_server.h"
 
 #include <httplib.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,6 +20,10 @@ namespace pelmo::quote_server {
 namespace {
 
 constexpr int kTimeoutMilliseconds = 5000;
+// A kept connection is closed after this many requests or this long without one, so that an
+// idle client cannot hold a server thread for long.
+constexpr int kRequestsPerConnection = 1000;
+constexpr int kIdleSeconds = 5;
 
 std::string WithCrLf(const std::string& text) {
   std::string out;
@@ -42,11 +48,12 @@ std::string TargetOf(const std::string& head) {
   return line.substr(first + 1, second == std::string::npos ? second : second - first - 1);
 }
 
-// httplib's server with its connection handling replaced: one request per connection, and
-// the first connections dropped unanswered when asked to.
+// httplib's server with its connection handling replaced, so that the first connections
+// can be dropped unanswered when asked to.
 class PageHttpServer : public httplib::Server {
  public:
-  PageHttpServer(int failFirst, RequestLog& log) : failuresLeft_(failFirst), log_(log) {}
+  PageHttpServer(int failFirst, bool keepAlive, RequestLog& log)
+      : failuresLeft_(failFirst), keepAlive_(keepAlive), log_(log) {}
 
  private:
   bool process_and_close_socket(socket_t sock) override {
@@ -56,12 +63,23 @@ class PageHttpServer : public httplib::Server {
       // after its request, rather than a reset.
       log_.Write(TargetOf(stream.ReadHead()));
     } else {
-      bool connectionClosed = false;
-      process_request(stream, true, connectionClosed, nullptr);
+      ServeRequests(stream);
     }
     ::shutdown(sock, SHUT_RDWR);
     ::close(sock);
     return true;
+  }
+
+  // Answers the requests of one connection until either side ends it.
+  void ServeRequests(ConnectionStream& stream) {
+    for (int served = 1;; ++served) {
+      const bool last = !keepAlive_ || served == kRequestsPerConnection;
+      bool connectionClosed = false;
+      if (!process_request(stream, last, connectionClosed, nullptr) || last || connectionClosed ||
+          !stream.WaitForRequest(kIdleSeconds * 1000)) {
+        return;
+      }
+    }
   }
 
   bool TakeFailure() {
@@ -72,13 +90,25 @@ class PageHttpServer : public httplib::Server {
   }
 
   std::atomic<int> failuresLeft_;
+  bool keepAlive_;
   RequestLog& log_;
 };
 
 }  // namespace
 
 struct QuoteServer::Impl {
-  explicit Impl(ServerOptions opts) : options(std::move(opts)), http(options.failFirst, log) {}
+  explicit Impl(ServerOptions opts) : options(std::move(opts)), http(MakeServer()) {}
+
+  std::unique_ptr<httplib::Server> MakeServer() {
+    if (!options.certPath.empty()) {
+      auto https =
+          std::make_unique<httplib::SSLServer>(options.certPath.c_str(), options.keyPath.c_str());
+      https->set_keep_alive_max_count(options.keepAlive ? kRequestsPerConnection : 1);
+      https->set_keep_alive_timeout(kIdleSeconds);
+      return https;
+    }
+    return std::make_unique<PageHttpServer>(options.failFirst, options.keepAlive, log);
+  }
 
   void ServePage(PageKind kind, const httplib::Request& request, httplib::Response& response) {
     const auto query = ParsePageQuery(kind, request.params);
@@ -112,21 +142,25 @@ struct QuoteServer::Impl {
   void Route() {
     // httplib's default also sets SO_REUSEPORT, which would let a second server share the
     // port and take part of the requests; a port in use must be an error instead.
-    http.set_socket_options([](socket_t sock) {
+    http->set_socket_options([](socket_t sock) {
       const int yes = 1;
       ::setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+      // Accepted connections inherit it: the head and the body of an answer go out in two
+      // writes, and on a kept connection the body would otherwise wait for the client's
+      // delayed acknowledgement of the head.
+      ::setsockopt(sock, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     });
-    http.set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
+    http->set_pre_routing_handler([this](const httplib::Request& request, httplib::Response&) {
       log.Write(request.target);
       return httplib::Server::HandlerResponse::Unhandled;
     });
-    http.Get("/t", [this](const httplib::Request& request, httplib::Response& response) {
+    http->Get("/t", [this](const httplib::Request& request, httplib::Response& response) {
       ServePage(PageKind::Price, request, response);
     });
-    http.Get("/bt", [this](const httplib::Request& request, httplib::Response& response) {
+    http->Get("/bt", [this](const httplib::Request& request, httplib::Response& response) {
       ServePage(PageKind::Margin, request, response);
     });
-    http.set_error_handler([](const httplib::Request&, httplib::Response& response) {
+    http->set_error_handler([](const httplib::Request&, httplib::Response& response) {
       if (response.body.empty() && response.status == 404) {
         response.set_content("Not Found\n", "text/plain");
       }
@@ -135,7 +169,7 @@ struct QuoteServer::Impl {
 
   ServerOptions options;
   RequestLog log;
-  PageHttpServer http;
+  std::unique_ptr<httplib::Server> http;
   std::atomic<bool> serving{false};
   std::atomic<bool> stopRequested{false};
 };
@@ -152,12 +186,16 @@ BindResult QuoteServer::Bind() {
   if (!options.logPath.empty() && !impl_->log.Open(options.logPath)) {
     return {-1, "cannot open the log file " + options.logPath};
   }
+  if (!impl_->http->is_valid()) {
+    return {-1,
+            "cannot use the certificate " + options.certPath + " with the key " + options.keyPath};
+  }
   const std::string where = options.bindAddress + " port " + std::to_string(options.port);
   if (options.port == 0) {
-    const int port = impl_->http.bind_to_any_port(options.bindAddress);
+    const int port = impl_->http->bind_to_any_port(options.bindAddress);
     return port > 0 ? BindResult{port, ""} : BindResult{-1, "cannot listen on " + where};
   }
-  if (!impl_->http.bind_to_port(options.bindAddress, options.port)) {
+  if (!impl_->http->bind_to_port(options.bindAddress, options.port)) {
     return {-1, "cannot listen on " + where};
   }
   return {options.port, ""};
@@ -166,7 +204,7 @@ BindResult QuoteServer::Bind() {
 void QuoteServer::Serve() {
   impl_->serving = true;
   if (!impl_->stopRequested) {
-    impl_->http.listen_after_bind();
+    impl_->http->listen_after_bind();
   }
   impl_->serving = false;
 }
@@ -174,10 +212,10 @@ void QuoteServer::Serve() {
 void QuoteServer::Stop() {
   impl_->stopRequested = true;
   // A stop that came before the accept loop started would be lost: wait for it to start.
-  while (impl_->serving && !impl_->http.is_running()) {
+  while (impl_->serving && !impl_->http->is_running()) {
     std::this_thread::yield();
   }
-  impl_->http.stop();
+  impl_->http->stop();
 }
 
 }  // namespace pelmo::quote_server

@@ -1,8 +1,8 @@
 // The HTTP server of table pages: GET /t (price pages) and GET /bt (margin pages).
 //
 // Every page is status 200, "text/html; charset=EUC-JP", EUC-JP bytes. A malformed query
-// gets 400 and any other path 404, each with a short plain-text body. Each connection
-// carries one request and is then closed.
+// gets 400 and any other path 404, each with a short plain-text body. A connection is kept
+// open for further requests, as real services do, unless the options say otherwise.
 #pragma once
 
 #include <memory>
@@ -12,10 +12,13 @@ namespace pelmo::quote_server {
 
 struct ServerOptions {
   std::string bindAddress = "127.0.0.1";
-  int port = 8730;      // 0 picks a free port
-  std::string logPath;  // empty: no request log
-  bool crlf = false;    // serve pages with CR LF line ends
-  int failFirst = 0;    // close this many connections first, without an answer
+  int port = 8730;        // 0 picks a free port
+  std::string logPath;    // empty: no request log
+  bool crlf = false;      // serve pages with CR LF line ends
+  int failFirst = 0;      // close this many connections first, without an answer (http only)
+  bool keepAlive = true;  // false: one request per connection, answered with Connection: close
+  std::string certPath;   // with keyPath: serve https with this certificate chain (PEM)
+  std::string keyPath;    // the certificate's private key (PEM)
 };
 
 struct BindResult {

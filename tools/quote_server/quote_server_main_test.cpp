@@ -127,12 +127,16 @@ TEST(QuoteServerExecutable, HelpAndBadArguments) {
                        "[--fail-first N]\n",
                        0),
             0u);
-  for (const char* option : {"--bind", "--port", "--log", "--crlf", "--fail-first"}) {
+  for (const char* option :
+       {"--bind", "--port", "--log", "--crlf", "--fail-first", "--close", "--cert", "--key"}) {
     EXPECT_NE(text.find(std::string("  ") + option), std::string::npos) << option;
   }
   Process bad({"--port", "x"});
   EXPECT_EQ(bad.ReadAll(), "");
   EXPECT_EQ(bad.Wait(), 1);
+  Process certWithoutKey({"--port", "0", "--cert", "c.pem"});
+  EXPECT_EQ(certWithoutKey.ReadAll(), "");
+  EXPECT_EQ(certWithoutKey.Wait(), 1);
   Process unwritableLog({"--port", "0", "--log", "/nonexistent-directory/x.log"});
   EXPECT_EQ(unwritableLog.ReadAll(), "");
   EXPECT_EQ(unwritableLog.Wait(), 1);

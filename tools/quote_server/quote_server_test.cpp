@@ -12,6 +12,7 @@
 
 #include "tools/quote_server/euc_jp.h"
 #include "tools/quote_server/page_writer.h"
+#include "tools/quote_server/test_certificate.h"
 #include "tools/quote_server/test_support.h"
 
 namespace pelmo::quote_server {
@@ -61,6 +62,97 @@ std::string RawExchange(int port, const std::string& request) {
 
 std::string GetRequest(const std::string& target) {
   return "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n";
+}
+
+// A connected socket to the server on 127.0.0.1; -1 on failure.
+int Connect(int port) {
+  const int sock = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<std::uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (::connect(sock, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    ::close(sock);
+    return -1;
+  }
+  return sock;
+}
+
+// Sends one request without asking for a close and reads its whole response (head and a
+// body of Content-Length bytes); empty if the server closed first.
+std::string Exchange(int sock, const std::string& target) {
+  const std::string request = "GET " + target + " HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  ::send(sock, request.data(), request.size(), MSG_NOSIGNAL);
+  std::string reply;
+  char chunk[4096];
+  for (;;) {
+    const std::size_t headEnd = reply.find("\r\n\r\n");
+    if (headEnd != std::string::npos) {
+      const std::size_t at = reply.find("Content-Length: ");
+      const std::size_t length = at < headEnd ? std::stoul(reply.substr(at + 16)) : 0;
+      if (reply.size() >= headEnd + 4 + length) {
+        return reply;
+      }
+    }
+    const ssize_t got = ::recv(sock, chunk, sizeof chunk, 0);
+    if (got <= 0) {
+      return {};
+    }
+    reply.append(chunk, static_cast<std::size_t>(got));
+  }
+}
+
+TEST(QuoteServer, ConnectionsAreKeptForMoreRequests) {
+  ServerOptions options;
+  options.logPath = TempPath("kept.log");
+  RunningServer server(options);
+  const int sock = Connect(server.Port());
+  ASSERT_GE(sock, 0);
+  for (const char* target : {kPriceTarget, kMarginTarget, "/nothing"}) {
+    const std::string reply = Exchange(sock, target);
+    EXPECT_EQ(reply.find("Connection: close"), std::string::npos) << target;
+    EXPECT_NE(reply.find("Keep-Alive"), std::string::npos) << target;
+  }
+  ::close(sock);
+  EXPECT_EQ(LinesOf(options.logPath),
+            (std::vector<std::string>{kPriceTarget, kMarginTarget, "/nothing"}));
+  std::remove(options.logPath.c_str());
+}
+
+TEST(QuoteServer, CloseOptionAnswersOneRequestPerConnection) {
+  ServerOptions options;
+  options.keepAlive = false;
+  RunningServer server(options);
+  const int sock = Connect(server.Port());
+  ASSERT_GE(sock, 0);
+  const std::string first = Exchange(sock, kPriceTarget);
+  EXPECT_EQ(first.rfind("HTTP/1.1 200 OK\r\n", 0), 0u);
+  EXPECT_NE(first.find("Connection: close"), std::string::npos);
+  EXPECT_EQ(Exchange(sock, kPriceTarget), "") << "a second request was answered";
+  ::close(sock);
+}
+
+TEST(QuoteServer, ServesHttpsWithTheGivenCertificate) {
+  const auto certificate = testing::MakeTestCertificate(::testing::TempDir(), "qs_https");
+  ASSERT_TRUE(certificate.made) << "the openssl command could not make a certificate";
+  ServerOptions options;
+  options.certPath = certificate.certPath;
+  options.keyPath = certificate.keyPath;
+  RunningServer server(options);
+  httplib::SSLClient client("127.0.0.1", server.Port());
+  client.set_ca_cert_path(certificate.certPath.c_str());
+  client.enable_server_certificate_verification(true);
+  const auto response = client.Get(kPriceTarget);
+  ASSERT_TRUE(response) << httplib::to_string(response.error());
+  EXPECT_EQ(response->status, 200);
+  EXPECT_EQ(TableTexts(EucJpToUtf8(response->body)).size(), 51u);
+
+  ServerOptions wrongKey = options;
+  wrongKey.port = 0;
+  wrongKey.keyPath = certificate.certPath;
+  const BindResult bound = QuoteServer(wrongKey).Bind();
+  EXPECT_EQ(bound.port, -1);
+  EXPECT_NE(bound.error.find("certificate"), std::string::npos) << bound.error;
 }
 
 TEST(QuoteServer, PricePageOverHttp) {

@@ -37,8 +37,9 @@ int Serve(const ServerOptions& options) {
   }
   std::printf("%d\n", bound.port);
   std::fflush(stdout);
-  std::fprintf(stderr, "quote-server: serving http://%s:%d/ until SIGINT or SIGTERM\n",
-               options.bindAddress.c_str(), bound.port);
+  std::fprintf(stderr, "quote-server: serving %s://%s:%d/ until SIGINT or SIGTERM\n",
+               options.certPath.empty() ? "http" : "https", options.bindAddress.c_str(),
+               bound.port);
   std::atomic<bool> signalled{false};
   std::thread waiter([&server, &signalled, signals] {
     int received = 0;

@@ -14,17 +14,15 @@ namespace {
 using std::chrono::days;
 
 // Salts of the history's draws; any distinct constants would do.
-enum Salt : std::uint64_t {
-  kSaltOpen = 101,
-  kSaltHigh,
-  kSaltLow,
-  kSaltVolume,
-  kSaltSellLevel,
-  kSaltBuyLevel,
-  kSaltSell,
-  kSaltBuy,
-  kSaltPath = 1000,  // and the 12 numbers after it, one per octave
-};
+constexpr std::uint64_t kSaltOpen = 101;
+constexpr std::uint64_t kSaltHigh = 102;
+constexpr std::uint64_t kSaltLow = 103;
+constexpr std::uint64_t kSaltVolume = 104;
+constexpr std::uint64_t kSaltSellLevel = 105;
+constexpr std::uint64_t kSaltBuyLevel = 106;
+constexpr std::uint64_t kSaltSell = 107;
+constexpr std::uint64_t kSaltBuy = 108;
+constexpr std::uint64_t kSaltPath = 1000;  // and the 12 numbers after it, one per octave
 
 constexpr double kSqrt2 = 1.4142135623730951;
 
