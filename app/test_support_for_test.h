@@ -1,16 +1,20 @@
-// Test-only helpers shared by the app tests: a scratch folder, whole-file reads and
-// writes, and a FILE* whose output can be read back.
+// Test-only helpers shared by the app tests: a scratch folder, the names in a folder,
+// whole-file reads and writes, a FILE* whose output can be read back, and whether a locale
+// is installed.
 #pragma once
 
+#include <locale.h>
 #include <stdio.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace pelmo {
 
@@ -70,5 +74,25 @@ class CapturedStreamForTest {
   std::size_t size_ = 0;
   std::FILE* stream_;
 };
+
+// The names in `folder`, sorted, so that stray temporary files show in a comparison.
+inline std::vector<std::string> SortedNamesForTest(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Whether the locale `name` can be had, for tests that need one beyond "C".
+inline bool LocaleInstalledForTest(const char* name) {
+  const locale_t locale = ::newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(nullptr));
+  if (locale == static_cast<locale_t>(nullptr)) {
+    return false;
+  }
+  ::freelocale(locale);
+  return true;
+}
 
 }  // namespace pelmo
