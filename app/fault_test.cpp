@@ -21,6 +21,7 @@
 #include "app/existing_file.h"
 #include "app/page_server_test_util.h"
 #include "app/test_process.h"
+#include "app/test_support_for_test.h"
 #include "net/http_global_init.h"
 #include "quote/http_page_source.h"
 #include "quote/page_tree.h"
@@ -145,12 +146,7 @@ class FaultTest : public ::testing::Test {
   }
 
   std::vector<std::string> Names(const fs::path& folder) const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return SortedNamesForTest(folder);
   }
 
   fs::path dir_;

@@ -119,14 +119,7 @@ class InjectedFailureTest : public ::testing::Test {
       WriteFileForTest(folder_.Path("1234.bak"), kOldBackup);
     }
   }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_.path())) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> Names() const { return SortedNamesForTest(folder_.path()); }
 
   // Fails each call of `call` in turn, on each file system kind and with and without an
   // old file. Returns how many such calls replacing an old file made, with unnamed files

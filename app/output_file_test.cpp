@@ -123,15 +123,7 @@ class OutputFileTest : public ::testing::Test {
     job.columnCount = columns;
     return job;
   }
-  // Names in the scratch folder, so that stray temporary files show.
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder_.path())) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
+  std::vector<std::string> Names() const { return SortedNamesForTest(folder_.path()); }
 
   ScratchFolderForTest folder_;
 };

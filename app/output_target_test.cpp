@@ -34,12 +34,7 @@ class OutputTargetTest : public ::testing::Test {
     return job;
   }
   std::vector<std::string> Names(const fs::path& folder) const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-      names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
+    return SortedNamesForTest(folder);
   }
   std::string Message(const FileResult& result) const {
     CapturedStreamForTest messages;

@@ -7,21 +7,14 @@
 #include <optional>
 #include <string>
 
+#include "app/test_support_for_test.h"
+
 namespace pelmo {
 namespace {
 
 // "2004/01/26,分割: 1株 -> 1.5株" as a page gives it, in Shift_JIS, and in UTF-8.
 const std::string kSplitNote = "2004/01/26,\x95\xAA\x8A\x84: 1\x8A\x94 -> 1.5\x8A\x94";
 const std::string kSplitNoteUtf8 = "2004/01/26,分割: 1株 -> 1.5株";
-
-bool LocaleInstalled(const char* name) {
-  const locale_t locale = ::newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(nullptr));
-  if (locale == static_cast<locale_t>(nullptr)) {
-    return false;
-  }
-  ::freelocale(locale);
-  return true;
-}
 
 TEST(TerminalCharset, ShiftJisBecomesUtf8) {
   const TerminalCharset utf8("UTF-8");
@@ -77,7 +70,7 @@ TEST(TerminalCharset, AsciiAndUnknownCharsetsConvertNothing) {
 TEST(TerminalCharset, EnvironmentNamesTheLocaleWithoutSettingIt) {
   ::setenv("LC_ALL", "C", 1);
   EXPECT_FALSE(TerminalCharset::FromEnvironment().Converts());
-  if (!LocaleInstalled("en_US.UTF-8")) {
+  if (!LocaleInstalledForTest("en_US.UTF-8")) {
     ::unsetenv("LC_ALL");
     GTEST_SKIP() << "en_US.UTF-8 is not installed (scripts/setup.sh generates it)";
   }

@@ -44,15 +44,6 @@ struct Ended {
   std::string shown;  // bytes written to standard error
 };
 
-bool LocaleInstalled(const char* name) {
-  const locale_t locale = ::newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(nullptr));
-  if (locale == static_cast<locale_t>(nullptr)) {
-    return false;
-  }
-  ::freelocale(locale);
-  return true;
-}
-
 // Starts pelmo in `folder` with LC_ALL set to `locale` and standard error on what
 // `openError` gives in the child (a pty's far end or a pipe's writing end).
 pid_t StartPelmo(const std::vector<std::string>& args, const std::string& folder,
@@ -208,7 +199,7 @@ TEST_F(TerminalEndToEnd, PipeGetsTheNoteBytesAndNothingElse) {
 }
 
 TEST_F(TerminalEndToEnd, TerminalShowsReadableNoteProgressAndSummary) {
-  if (!LocaleInstalled("en_US.UTF-8")) {
+  if (!LocaleInstalledForTest("en_US.UTF-8")) {
     GTEST_SKIP() << "en_US.UTF-8 is not installed (scripts/setup.sh generates it)";
   }
   const std::string onPipe = Folder("pipe");
@@ -232,7 +223,7 @@ TEST_F(TerminalEndToEnd, TerminalShowsReadableNoteProgressAndSummary) {
 
 TEST_F(TerminalEndToEnd, LocalesThatCannotShowTheNoteGetItsBytes) {
   for (const char* locale : {"C", "en_US.ISO-8859-1"}) {
-    if (!LocaleInstalled(locale)) {
+    if (!LocaleInstalledForTest(locale)) {
       ADD_FAILURE() << locale << " is not installed (scripts/setup.sh generates it)";
       continue;
     }

@@ -1,8 +1,11 @@
-// Test-only helpers shared by the app tests: a scratch folder, whole-file reads and
-// writes, and a FILE* whose output can be read back.
+// Test-only helpers shared by the app tests: a scratch folder, the names in a folder,
+// whole-file reads and writes, a FILE* whose output can be read back, and whether a locale
+// is installed.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -10,6 +13,7 @@
 #include <random>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace pelmo {
 
@@ -81,5 +85,26 @@ class CapturedStreamForTest {
  private:
   std::FILE* stream_;
 };
+
+// The names in `folder`, sorted, so that stray temporary files show in a comparison.
+inline std::vector<std::string> SortedNamesForTest(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// Whether the locale `name` can be had, for tests that need one beyond "C".
+inline bool LocaleInstalledForTest(const char* name) {
+  // Tried by setting it for a moment (the C library's one way on every system), then the
+  // locale before is put back.
+  const char* current = std::setlocale(LC_CTYPE, nullptr);
+  const std::string saved = current != nullptr ? current : "C";
+  const bool installed = std::setlocale(LC_CTYPE, name) != nullptr;
+  std::setlocale(LC_CTYPE, saved.c_str());
+  return installed;
+}
 
 }  // namespace pelmo

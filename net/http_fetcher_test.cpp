@@ -275,7 +275,6 @@ std::size_t AddressSpaceBytes() {
   statm >> pages;
   return pages * static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
 }
-#endif
 
 // Reads an address from `in`, then fetches it with an address space that has room for
 // libcurl's buffers but not for a 3 MiB text. Exits 0 when the page was refused as too
@@ -298,6 +297,8 @@ std::size_t AddressSpaceBytes() {
                         fetcher.FailureReason() == "page too large";
   _exit(tooLarge ? 0 : 10 + static_cast<int>(fetcher.Outcome()));
 }
+
+#endif
 
 // A page within the cap that the process has no memory for is refused like an oversized
 // one, instead of ending the process.
