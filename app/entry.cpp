@@ -4,11 +4,12 @@
 
 #include "app/command_line.h"
 #include "app/download_driver.h"
+#include "app/download_for_person.h"
 #include "app/existing_file.h"
 #include "app/signal_cleanup.h"
-#include "app/terminal_run.h"
 #include "app/usage_text.h"
 #include "net/http_global_init.h"
+#include "platform/platform.h"
 
 namespace pelmo {
 namespace {
@@ -53,7 +54,7 @@ int RunJob(std::span<const std::string_view> args, const EntryContext& context) 
 EntryContext DefaultEntryContext() {
   EntryContext context;
   context.now = Now();
-  context.versionText = VersionText("/proc/self/exe");
+  context.versionText = VersionText(ProgramPath().c_str());
   context.download = [](DownloadJob& job, const OutputTarget& output) {
     return RunDownloadForPerson(job, output);
   };

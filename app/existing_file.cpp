@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "base/unique_file.h"
+#include "platform/platform.h"
 
 namespace pelmo {
 namespace {
@@ -19,9 +20,32 @@ namespace {
 constexpr std::string_view kSeparators = ",\t";
 constexpr int kMaxValues = 6;
 
-struct BufferFree {
-  void operator()(char* buffer) const { std::free(buffer); }
-};
+constexpr std::size_t kReadSize = 64 * 1024;
+
+// Calls `take` with each line of `file`, its line feed included (the last line may have
+// none). Reads in large blocks: no line length limit, zero bytes kept, on every system.
+template <typename Take>
+void ForEachLine(std::FILE* file, Take take) {
+  std::string block(kReadSize, '\0');
+  std::string pending;
+  for (;;) {
+    const std::size_t got = std::fread(block.data(), 1, block.size(), file);
+    if (got == 0) {
+      break;
+    }
+    std::string_view rest(block.data(), got);
+    for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos;) {
+      pending.append(rest.substr(0, end + 1));
+      take(pending);
+      pending.clear();
+      rest.remove_prefix(end + 1);
+    }
+    pending.append(rest);
+  }
+  if (!pending.empty()) {
+    take(pending);
+  }
+}
 
 bool IsBlank(std::string_view line) {
   return std::all_of(line.begin(), line.end(),
@@ -77,17 +101,8 @@ int ReadExistingLines(std::FILE* stream, DownloadJob& job) {
   if (!file) {
     return errno;
   }
-  std::unique_ptr<char, BufferFree> buffer;
-  std::size_t capacity = 0;
   bool firstLine = true;
-  for (;;) {
-    char* raw = buffer.release();
-    const ssize_t length = ::getline(&raw, &capacity, file.get());
-    buffer.reset(raw);
-    if (length < 0) {
-      break;
-    }
-    std::string line(raw, static_cast<std::size_t>(length));
+  ForEachLine(file.get(), [&](std::string& line) {
     if (std::exchange(firstLine, false)) {
       SkipByteOrderMark(line);
     }
@@ -96,20 +111,20 @@ int ReadExistingLines(std::FILE* stream, DownloadJob& job) {
       line.erase(line.size() - 2, 1);
     }
     if (IsBlank(line)) {
-      continue;
+      return;
     }
     int valueCount = 0;
     job.records.Append(ParseRecordLine(line, valueCount));
     job.columnCount = std::max(job.columnCount, valueCount);
-  }
-  // getline tells the end of the file from a failed read only through the error flag.
+  });
+  // fread tells the end of the file from a failed read only through the error flag.
   return std::ferror(file.get()) ? (errno != 0 ? errno : EIO) : 0;
 }
 
 }  // namespace
 
 int LoadExistingFile(DownloadJob& job) {
-  (void)ReadExistingLines(std::fopen(job.outputPath.c_str(), "rb"), job);
+  (void)ReadExistingLines(OpenFile(job.outputPath, "rb"), job);
   return 0;
 }
 

@@ -1,7 +1,6 @@
 #include "app/existing_file.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <cmath>
 #include <filesystem>
@@ -108,7 +107,7 @@ TEST_F(ExistingFileTest, LongLinesAreReadWhole) {
 }
 
 // The file found before the download is the one read, even when its name has since gone
-// to another; a pipe is never read.
+// to another.
 TEST_F(ExistingFileTest, ReadsTheFileFoundAtTheOutput) {
   const std::string path = folder_.Path("1234.csv");
   WriteFileForTest(path, "2007/03/13,1,2\r\n");
@@ -119,13 +118,6 @@ TEST_F(ExistingFileTest, ReadsTheFileFoundAtTheOutput) {
   ASSERT_TRUE(ReadExistingFile(job, target).ok());
   ASSERT_EQ(job.records.size(), 1u);
   EXPECT_EQ(job.columnCount, 2);
-
-  const std::string pipe = folder_.Path("pipe");
-  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
-  ASSERT_TRUE(OutputTarget::Open(pipe, target).ok());
-  DownloadJob none;
-  EXPECT_TRUE(ReadExistingFile(none, target).ok());
-  EXPECT_TRUE(none.records.empty());
 }
 
 // What the writer wrote comes back as the same records and is rewritten byte for byte.

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/platform.h"
+
 namespace pelmo {
 
 int FileResult::ExitCode() const {
@@ -27,7 +29,8 @@ void ReportFileFailure(std::FILE* messages, const FileResult& result) {
   const std::string line =
       std::string("pelmo: cannot ") + (result.step == FileStep::Read ? "read " : "write ") +
       result.path + ": " +
-      (result.conflict != nullptr ? result.conflict : std::strerror(result.error)) + "\n";
+      (result.conflict != nullptr ? std::string(result.conflict) : SystemErrorText(result.error)) +
+      "\n";
   std::fwrite(line.data(), 1, line.size(), messages);
   std::fflush(messages);
 }

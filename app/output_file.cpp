@@ -17,8 +17,6 @@ namespace pelmo {
 namespace {
 
 constexpr std::size_t kFlushSize = 64 * 1024;
-// Values below this many hundredths have at most ten significant digits.
-constexpr double kPlainHundredthsLimit = 1e10;
 // A reserved name can be taken by another program before the file is linked to it.
 constexpr int kNameAttempts = 8;
 
@@ -309,61 +307,7 @@ FileResult WriteStream(const DownloadJob& job, const OutputTarget& target,
   return {error != 0 ? error : closeError, target.path()};
 }
 
-// Appends the separator and the value rounded to hundredths, as "%.10g" prints it.
-void AppendValue(std::string& line, char separator, double value) {
-  const double hundredths = std::floor(value * 100.0 + 0.5);
-  char text[64];
-  if (!(std::fabs(hundredths) < kPlainHundredthsLimit)) {
-    const int length = std::snprintf(text, sizeof text, "%c%.10g", separator, hundredths * 0.01);
-    line.append(text, static_cast<std::size_t>(std::max(length, 0)));
-    return;
-  }
-  // At most ten digits: "%.10g" of hundredths * 0.01 is the exact decimal, which needs no
-  // rounding and no exponent, with trailing zeros and point dropped. Printing it from the
-  // integer saves the floating-point formatter, the bulk of writing a file.
-  const auto whole = static_cast<long long>(std::fabs(hundredths));
-  char* end = text + sizeof text;
-  char* at = end;
-  const int cents = static_cast<int>(whole % 100);
-  if (cents != 0) {
-    if (cents % 10 != 0) {
-      *--at = static_cast<char>('0' + cents % 10);
-    }
-    *--at = static_cast<char>('0' + cents / 10);
-    *--at = '.';
-  }
-  long long units = whole / 100;
-  do {
-    *--at = static_cast<char>('0' + units % 10);
-    units /= 10;
-  } while (units != 0);
-  if (hundredths < 0) {
-    *--at = '-';
-  }
-  *--at = separator;
-  line.append(at, static_cast<std::size_t>(end - at));
-}
-
 }  // namespace
-
-std::string FormatRecordLine(const QuoteRecord& record, int columnCount, char separator) {
-  std::string line = Format(record.date, "%Y/%m/%d");
-  const int count = std::clamp(columnCount, 0, static_cast<int>(record.values.size()));
-  for (int i = 0; i < count; ++i) {
-    AppendValue(line, separator, record.values[i]);
-  }
-  line += "\r\n";
-  return line;
-}
-
-std::string BackupPath(std::string_view outputPath) {
-  const std::size_t slash = outputPath.rfind('/');
-  const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
-  const std::size_t dot = outputPath.rfind('.');
-  const std::size_t stemEnd =
-      dot == std::string_view::npos || dot < nameStart ? outputPath.size() : dot;
-  return std::string(outputPath.substr(0, stemEnd)) + ".bak";
-}
 
 FileResult WriteOutputFile(const DownloadJob& job, const OutputTarget& target,
                            const FileSystem& files) {
@@ -371,26 +315,6 @@ FileResult WriteOutputFile(const DownloadJob& job, const OutputTarget& target,
     return WriteStream(job, target, files);
   }
   return WriteFile(job, target, files);
-}
-
-FileResult WriteOutputFile(const DownloadJob& job) {
-  OutputTarget target;
-  if (FileResult opened = OutputTarget::Open(job.outputPath, target); !opened.ok()) {
-    return opened;
-  }
-  return WriteOutputFile(job, target);
-}
-
-int WriteOutput(const DownloadJob& job, const OutputTarget& target, std::FILE* messages) {
-  const FileResult result = WriteOutputFile(job, target);
-  ReportFileFailure(messages, result);
-  return result.ExitCode();
-}
-
-int WriteOutput(const DownloadJob& job, std::FILE* messages) {
-  const FileResult result = WriteOutputFile(job);
-  ReportFileFailure(messages, result);
-  return result.ExitCode();
 }
 
 }  // namespace pelmo

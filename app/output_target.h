@@ -13,6 +13,7 @@
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -27,10 +28,11 @@ enum class OutputKind {
   Stream,       // written straight through
 };
 
+// Fixed widths, as Windows' file index and size do not fit its ino_t and off_t.
 struct FileIdentity {
-  dev_t device = 0;
-  ino_t inode = 0;
-  off_t size = 0;
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  std::int64_t size = 0;
   timespec modified{};
 
   bool operator==(const FileIdentity& other) const;

@@ -68,14 +68,18 @@ void SetUpSignals() {
   }
 }
 
-SignalsHeldBack::SignalsHeldBack() {
+struct SavedSignalMask {
+  sigset_t mask;
+};
+
+SignalsHeldBack::SignalsHeldBack() : saved_(std::make_unique<SavedSignalMask>()) {
   sigset_t held;
   TerminatingSignals(held);
-  ::sigprocmask(SIG_BLOCK, &held, &saved_);
+  ::sigprocmask(SIG_BLOCK, &held, &saved_->mask);
 }
 
 SignalsHeldBack::~SignalsHeldBack() {
-  ::sigprocmask(SIG_SETMASK, &saved_, nullptr);
+  ::sigprocmask(SIG_SETMASK, &saved_->mask, nullptr);
 }
 
 TemporaryNameForSignals::TemporaryNameForSignals(const std::string& path) : slot_(-1) {

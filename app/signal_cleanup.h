@@ -5,8 +5,7 @@
 // and the backup take their names, such a signal waits until both have.
 #pragma once
 
-#include <signal.h>
-
+#include <memory>
 #include <string>
 
 namespace pelmo {
@@ -26,6 +25,9 @@ class TemporaryNameForSignals {
   int slot_;  // -1 when every slot was taken
 };
 
+// The signal mask as the system keeps it.
+struct SavedSignalMask;
+
 // While the object lives, terminating signals are held back, to be acted on after it.
 class SignalsHeldBack {
  public:
@@ -35,7 +37,7 @@ class SignalsHeldBack {
   ~SignalsHeldBack();
 
  private:
-  sigset_t saved_;
+  std::unique_ptr<SavedSignalMask> saved_;
 };
 
 }  // namespace pelmo

@@ -4,6 +4,7 @@
 // byte.
 #pragma once
 
+#include "app/download_for_person.h"
 #include "app/output_target.h"
 #include "app/records/download_job.h"
 #include "app/terminal_charset.h"
@@ -13,10 +14,6 @@ namespace pelmo {
 
 // Runs shorter than this many windows end before a status line would be of use.
 inline constexpr std::size_t kWindowsForProgress = 4;
-
-// RunDownload over HTTP into `output`, found before the download; on a terminal as described
-// above. Returns RunDownload's exit code.
-int RunDownloadForPerson(DownloadJob& job, const OutputTarget& output);
 
 // The terminal form of RunDownload: everything for standard error, the job's note rows
 // included, is written to `fd` through a status line display, with notes converted by

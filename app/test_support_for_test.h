@@ -3,15 +3,14 @@
 // is installed.
 #pragma once
 
-#include <locale.h>
-#include <stdio.h>
-#include <stdlib.h>
-
 #include <algorithm>
+#include <chrono>
+#include <clocale>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -22,11 +21,18 @@ namespace pelmo {
 class ScratchFolderForTest {
  public:
   ScratchFolderForTest() {
-    std::string name = (std::filesystem::temp_directory_path() / "pelmo-test-XXXXXX").string();
-    if (::mkdtemp(name.data()) == nullptr) {
-      throw std::runtime_error("mkdtemp failed");
+    // A name that no other folder has: create_directory says whether it was new. The clock
+    // is in it as well, as some C++ libraries' random_device repeats from process to process.
+    std::random_device seed;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int tries = 0; tries < 100; ++tries) {
+      path_ = base / ("pelmo-test-" + std::to_string(seed()) + "-" + std::to_string(now));
+      if (std::filesystem::create_directory(path_)) {
+        return;
+      }
     }
-    path_ = name;
+    throw std::runtime_error("cannot make a scratch folder");
   }
   ScratchFolderForTest(const ScratchFolderForTest&) = delete;
   ScratchFolderForTest& operator=(const ScratchFolderForTest&) = delete;
@@ -52,26 +58,31 @@ inline void WriteFileForTest(const std::string& path, const std::string& bytes) 
   out << bytes;
 }
 
-// A stream in memory; Text() gives what was written so far.
+// A stream in a temporary file; Text() gives what was written so far.
 class CapturedStreamForTest {
  public:
-  CapturedStreamForTest() : stream_(::open_memstream(&buffer_, &size_)) {}
+  CapturedStreamForTest() : stream_(std::tmpfile()) {
+    if (stream_ == nullptr) {
+      throw std::runtime_error("tmpfile failed");
+    }
+  }
   CapturedStreamForTest(const CapturedStreamForTest&) = delete;
   CapturedStreamForTest& operator=(const CapturedStreamForTest&) = delete;
-  ~CapturedStreamForTest() {
-    std::fclose(stream_);
-    std::free(buffer_);
-  }
+  ~CapturedStreamForTest() { std::fclose(stream_); }
 
   std::FILE* get() const { return stream_; }
   std::string Text() {
     std::fflush(stream_);
-    return std::string(buffer_, size_);
+    const long end = std::ftell(stream_);
+    std::string text(static_cast<std::size_t>(end < 0 ? 0 : end), '\0');
+    std::rewind(stream_);
+    text.resize(std::fread(text.data(), 1, text.size(), stream_));
+    // Later writes go on at the end.
+    std::fseek(stream_, 0, SEEK_END);
+    return text;
   }
 
  private:
-  char* buffer_ = nullptr;
-  std::size_t size_ = 0;
   std::FILE* stream_;
 };
 
@@ -87,12 +98,13 @@ inline std::vector<std::string> SortedNamesForTest(const std::filesystem::path& 
 
 // Whether the locale `name` can be had, for tests that need one beyond "C".
 inline bool LocaleInstalledForTest(const char* name) {
-  const locale_t locale = ::newlocale(LC_CTYPE_MASK, name, static_cast<locale_t>(nullptr));
-  if (locale == static_cast<locale_t>(nullptr)) {
-    return false;
-  }
-  ::freelocale(locale);
-  return true;
+  // Tried by setting it for a moment (the C library's one way on every system), then the
+  // locale before is put back.
+  const char* current = std::setlocale(LC_CTYPE, nullptr);
+  const std::string saved = current != nullptr ? current : "C";
+  const bool installed = std::setlocale(LC_CTYPE, name) != nullptr;
+  std::setlocale(LC_CTYPE, saved.c_str());
+  return installed;
 }
 
 }  // namespace pelmo

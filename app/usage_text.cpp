@@ -1,15 +1,14 @@
 #include "app/usage_text.h"
 
-#include <sys/stat.h>
-
 #include <array>
+#include <cstdio>
 
 #include "app/dates/serial_date.h"
+#include "platform/platform.h"
 
 namespace pelmo {
 namespace {
 
-constexpr const char* kVersion = "2.0.2.0";
 constexpr std::size_t kVersionTextLimit = 127;
 
 // The lines after the version line.
@@ -39,15 +38,22 @@ void PrintLine(std::FILE* stream, std::string_view line) {
 }
 
 std::string VersionText(const char* programPath) {
-  struct stat status {};
-  if (programPath == nullptr || ::stat(programPath, &status) != 0) {
+  if (programPath == nullptr) {
     return "";
   }
-  const SerialDate modified = FromLocalTime(status.st_mtime);
+  const auto version = ProgramVersion(programPath);
+  const auto modifiedTime = FileModifiedTime(programPath);
+  if (!version || !modifiedTime) {
+    return "";
+  }
+  const SerialDate modified = FromLocalTime(*modifiedTime);
   if (!modified.IsValid()) {
     return "";
   }
-  std::string text = std::string(kVersion) + " (" + Format(modified, "%d %b %Y") + ")";
+  char number[64];
+  std::snprintf(number, sizeof number, "%d.%d.%d.%d", (*version)[0], (*version)[1], (*version)[2],
+                (*version)[3]);
+  std::string text = std::string(number) + " (" + Format(modified, "%d %b %Y") + ")";
   if (text.size() > kVersionTextLimit) {
     text.resize(kVersionTextLimit);
   }

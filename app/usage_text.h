@@ -12,9 +12,9 @@ namespace pelmo {
 // output of anything else writing to the same console.
 void PrintLine(std::FILE* stream, std::string_view line);
 
-// "2.0.2.0 (13 Mar 2007)": the program version and the modification date of the file at
-// `programPath` in local time, at most 127 characters; empty when the file cannot be
-// examined.
+// "2.0.2.0 (13 Mar 2007)": the version record of the program file at `programPath` (see
+// ProgramVersion) and its modification date in local time, at most 127 characters; empty
+// when the file cannot be examined or has no version record.
 std::string VersionText(const char* programPath);
 
 // The usage text, line by line, with `versionText` on its second line.

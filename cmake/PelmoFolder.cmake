@@ -1,14 +1,23 @@
-# pelmo_folder_library(NAME <lib> [LINKS <libs...>] [TEST_LINKS <libs...>] [EXCLUDE <files...>])
+# pelmo_folder_library(NAME <lib> [LINKS <libs...>] [TEST_LINKS <libs...>] [EXCLUDE <files...>]
+#                      [POSIX_ONLY <files...>])
 # Builds one library from the folder's .cpp files (tests excluded) and one GoogleTest
 # executable from its *_test.cpp files, registered with CTest.
+# Platform files: *_win.cpp and *_win_test.cpp are built for Windows only, *_posix.cpp and
+# *_posix_test.cpp and the POSIX_ONLY files everywhere else.
 function(pelmo_folder_library)
-  cmake_parse_arguments(ARG "" "NAME" "LINKS;TEST_LINKS;EXCLUDE" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME" "LINKS;TEST_LINKS;EXCLUDE;POSIX_ONLY" ${ARGN})
+  if(WIN32)
+    list(APPEND ARG_EXCLUDE ${ARG_POSIX_ONLY})
+    set(other_platform "_posix(_test)?\\.cpp$")
+  else()
+    set(other_platform "_win(_test)?\\.cpp$")
+  endif()
   file(GLOB all_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   set(sources "")
   set(tests "")
   foreach(f IN LISTS all_sources)
     get_filename_component(base ${f} NAME)
-    if(base IN_LIST ARG_EXCLUDE)
+    if(base IN_LIST ARG_EXCLUDE OR base MATCHES "${other_platform}")
       continue()
     endif()
     if(base MATCHES "_test\\.cpp$" OR base MATCHES "^test_")

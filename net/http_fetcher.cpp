@@ -6,9 +6,9 @@
 #include <thread>
 #include <utility>
 
-#include "net/curl_session.h"
 #include "net/euc_jp.h"
 #include "net/file_address.h"
+#include "net/http_session.h"
 
 namespace pelmo {
 
@@ -59,7 +59,7 @@ std::string* HttpFetcher::FetchFile(std::string_view address) {
 }
 
 std::string* HttpFetcher::FetchHttp(const std::string& address) {
-  CurlSession session(options_, share_ == nullptr ? nullptr : share_->Handle());
+  HttpSession session(options_, share_ == nullptr ? nullptr : share_->Handle());
   if (!session.IsOpen()) {
     return Fail(FetchOutcome::SessionFailed, "cannot start an HTTP session");
   }

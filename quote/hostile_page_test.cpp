@@ -26,26 +26,32 @@ namespace {
 // that the test run stays short. The release build reads the full sizes.
 constexpr int kScale = kAddressSanitizerBuild ? 8 : 1;
 
-// A stream in memory, for the note rows that the reader echoes.
+// A temporary file for the note rows that the reader echoes; Text() reads them back.
 class MemoryStream {
  public:
-  MemoryStream() : file_(open_memstream(&buffer_, &size_)) {}
+  MemoryStream() : file_(std::tmpfile()) {}
   ~MemoryStream() {
-    std::fclose(file_);
-    std::free(buffer_);
+    if (file_ != nullptr) {
+      std::fclose(file_);
+    }
   }
   MemoryStream(const MemoryStream&) = delete;
   MemoryStream& operator=(const MemoryStream&) = delete;
 
   std::FILE* file() const { return file_; }
   std::string Text() {
-    std::fflush(file_);
-    return std::string(buffer_, size_);
+    std::string text;
+    if (file_ == nullptr) {
+      return text;
+    }
+    std::rewind(file_);
+    for (int c; (c = std::fgetc(file_)) != EOF;) {
+      text += static_cast<char>(c);
+    }
+    return text;
   }
 
  private:
-  char* buffer_ = nullptr;
-  std::size_t size_ = 0;
   std::FILE* file_;
 };
 

@@ -1,6 +1,7 @@
 // Parse and Format of serial_date.h: the text forms of a date.
 #include "app/dates/serial_date.h"
 
+#include <array>
 #include <cctype>
 #include <ctime>
 #include <optional>
@@ -109,6 +110,48 @@ bool ScanTime(DateScanner& scanner, DateFields& fields) {
   return true;
 }
 
+void AppendNumber(std::string& text, int value, int width) {
+  const std::string digits = std::to_string(value);
+  text.append(digits.size() < static_cast<std::size_t>(width) ? width - digits.size() : 0, '0');
+  text += digits;
+}
+
+// One "%x" field. The fields of dates and times are written here, the same on every system
+// (C libraries differ: %Y of the year 100 is "0100" on Windows, %T is missing there); others
+// are left to strftime.
+void AppendField(std::string& text, char field, const std::tm& tm) {
+  static constexpr std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  switch (field) {
+    case 'Y':
+      return AppendNumber(text, tm.tm_year + 1900, 1);
+    case 'm':
+      return AppendNumber(text, tm.tm_mon + 1, 2);
+    case 'd':
+      return AppendNumber(text, tm.tm_mday, 2);
+    case 'H':
+      return AppendNumber(text, tm.tm_hour, 2);
+    case 'M':
+      return AppendNumber(text, tm.tm_min, 2);
+    case 'S':
+      return AppendNumber(text, tm.tm_sec, 2);
+    case 'T':
+      AppendField(text, 'H', tm);
+      text += ':';
+      AppendField(text, 'M', tm);
+      text += ':';
+      return AppendField(text, 'S', tm);
+    case 'b':
+      text += kMonths[static_cast<std::size_t>(tm.tm_mon) % kMonths.size()];
+      return;
+    default:
+      break;
+  }
+  const char pattern[] = {'%', field, '\0'};
+  std::array<char, 128> buffer{};
+  text.append(buffer.data(), std::strftime(buffer.data(), buffer.size(), pattern, &tm));
+}
+
 std::tm ToTm(const CalendarTime& time) {
   std::tm tm{};
   tm.tm_year = time.year - 1900;
@@ -163,16 +206,15 @@ std::string Format(SerialDate date, const char* pattern) {
     return "Invalid DateTime";
   }
   const std::tm tm = ToTm(*time);
-  // strftime gives 0 both for "too small" and for an empty result; grow a few times and
-  // then accept the empty text.
-  for (std::size_t size = 64; size <= 64 * 1024; size *= 4) {
-    std::vector<char> buffer(size);
-    const std::size_t length = std::strftime(buffer.data(), buffer.size(), pattern, &tm);
-    if (length > 0) {
-      return std::string(buffer.data(), length);
+  std::string text;
+  for (const char* at = pattern; *at != '\0'; ++at) {
+    if (*at != '%' || at[1] == '\0') {
+      text += *at;
+      continue;
     }
+    AppendField(text, *++at, tm);
   }
-  return "";
+  return text;
 }
 
 }  // namespace pelmo

@@ -3,6 +3,8 @@
 #include <chrono>
 #include <cmath>
 
+#include "platform/platform.h"
+
 namespace pelmo {
 namespace {
 
@@ -94,10 +96,11 @@ std::optional<CalendarTime> ToCalendar(SerialDate date) {
 }
 
 SerialDate FromLocalTime(std::time_t seconds) {
-  std::tm local{};
-  if (localtime_r(&seconds, &local) == nullptr) {
+  const std::optional<std::tm> time = LocalTime(seconds);
+  if (!time) {
     return SerialDate::Invalid();
   }
+  const std::tm& local = *time;
   // A leap second has no place in a serial date.
   const int second = local.tm_sec > 59 ? 59 : local.tm_sec;
   return FromCalendar(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,

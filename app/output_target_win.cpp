@@ -1,0 +1,137 @@
+#include "app/output_target.h"
+
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include "platform/wide_text_win.h"
+
+namespace pelmo {
+namespace {
+
+// Runs of pelmo lock one byte far past any end of file: no reader or writer of the file's
+// contents ever meets it, so it only keeps a second run off.
+constexpr DWORD kLockOffsetHigh = 0x40000000;
+
+// A file another program holds without sharing cannot be replaced: a failure to write.
+bool HeldByAnother(DWORD error) {
+  return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION;
+}
+
+FileIdentity IdentityOf(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!::GetFileInformationByHandle(file, &info)) {
+    return {};
+  }
+  FileIdentity identity;
+  identity.device = info.dwVolumeSerialNumber;
+  identity.inode = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  identity.size = (static_cast<std::int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  identity.modified.tv_sec = static_cast<std::time_t>(info.ftLastWriteTime.dwHighDateTime);
+  identity.modified.tv_nsec = static_cast<long>(info.ftLastWriteTime.dwLowDateTime);
+  return identity;
+}
+
+// Opens the file for reading; others may go on reading, writing and renaming it.
+HANDLE OpenShared(const std::wstring& path, DWORD access = GENERIC_READ) {
+  return ::CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Whether the file could be renamed away now, as replacing it will. A program that holds it
+// without sharing that (a spreadsheet program) is so found before the download. The right
+// is not kept: held, it would keep others from opening the file at all during the run.
+DWORD CanBeReplaced(const std::wstring& path) {
+  const HANDLE probe = OpenShared(path, DELETE);
+  if (probe == INVALID_HANDLE_VALUE) {
+    return ::GetLastError();
+  }
+  ::CloseHandle(probe);
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool FileIdentity::operator==(const FileIdentity& other) const {
+  return device == other.device && inode == other.inode && size == other.size &&
+         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+}
+
+FileResult OutputTarget::Open(const std::string& path, OutputTarget& target) {
+  target.path_ = path;
+  target.filePath_ = path;
+  const std::wstring widePath = Widen(path);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(widePath.c_str(), GetFileExInfoStandard, &data)) {
+    // Nothing there yet; a missing folder is found when the file is written.
+    target.kind_ = OutputKind::Absent;
+    return {};
+  }
+  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+      (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    return {ERROR_ACCESS_DENIED, path, FileStep::Write};
+  }
+  const HANDLE file = OpenShared(widePath);
+  const DWORD error = file == INVALID_HANDLE_VALUE ? ::GetLastError() : CanBeReplaced(widePath);
+  if (error != ERROR_SUCCESS) {
+    if (file != INVALID_HANDLE_VALUE) {
+      ::CloseHandle(file);
+    }
+    return {static_cast<int>(error), path, HeldByAnother(error) ? FileStep::Write : FileStep::Read};
+  }
+  if (::GetFileType(file) != FILE_TYPE_DISK) {
+    // A device such as NUL or CON, or a pipe: written straight through.
+    ::CloseHandle(file);
+    target.kind_ = OutputKind::Stream;
+    return {};
+  }
+  OVERLAPPED at{};
+  at.OffsetHigh = kLockOffsetHigh;
+  if (!::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)) {
+    const DWORD error = ::GetLastError();
+    ::CloseHandle(file);
+    if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) {
+      return InUseByAnotherRun(path);
+    }
+    return {static_cast<int>(error), path, FileStep::Read};
+  }
+  target.identity_ = IdentityOf(file);
+  // Read through the C library like on other systems; closing the descriptor closes the
+  // handle and so ends the lock.
+  const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
+  if (fd < 0) {
+    ::CloseHandle(file);
+    return {ERROR_TOO_MANY_OPEN_FILES, path, FileStep::Read};
+  }
+  target.file_ = FileDescriptor(fd);
+  target.kind_ = OutputKind::RegularFile;
+  return {};
+}
+
+FileResult OutputTarget::CheckUnchanged() const {
+  const std::wstring widePath = Widen(filePath_);
+  switch (kind_) {
+    case OutputKind::Absent:
+      return ::GetFileAttributesW(widePath.c_str()) == INVALID_FILE_ATTRIBUTES
+                 ? FileResult{}
+                 : ChangedDuringTheRun(path_);
+    case OutputKind::RegularFile: {
+      // The handle held since Open follows the file through renames: what stands at the
+      // path now is compared with it.
+      const HANDLE now = OpenShared(widePath);
+      if (now == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        return HeldByAnother(error) ? FileResult{static_cast<int>(error), path_}
+                                    : ChangedDuringTheRun(path_);
+      }
+      const FileIdentity identity = IdentityOf(now);
+      ::CloseHandle(now);
+      return identity == identity_ ? FileResult{} : ChangedDuringTheRun(path_);
+    }
+    case OutputKind::Stream:
+      return {};
+  }
+  return {};
+}
+
+}  // namespace pelmo

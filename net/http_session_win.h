@@ -1,0 +1,50 @@
+// One HTTP session on WinHTTP, Windows' own HTTP client, for the attempts of one fetch: the
+// run's session handle from the ConnectionShare, whose kept connections it uses, or one of
+// its own.
+//
+// WinHTTP keeps no page cache, so every request goes to the service; it shows no dialog;
+// it takes the system's proxy settings and checks https certificates against Windows' own
+// store. Each attempt is a plain GET following redirects up to the configured limit. The
+// body is read only when the final status is 200. Failure reasons are the libcurl
+// session's words for the same faults ("connection refused", "timed out", ...).
+#pragma once
+
+#include <string>
+
+#include "net/http_attempt.h"
+#include "net/http_options.h"
+
+namespace pelmo {
+
+class WinHttpSession {
+ public:
+  // `share` is the ConnectionShare's session handle or null; it must outlive the session.
+  WinHttpSession(const HttpFetchOptions& options, void* share);
+  ~WinHttpSession();
+  WinHttpSession(const WinHttpSession&) = delete;
+  WinHttpSession& operator=(const WinHttpSession&) = delete;
+
+  // False when WinHTTP could not open a session; Get must not be called then.
+  bool IsOpen() const { return session_ != nullptr; }
+
+  HttpAttempt Get(const std::string& address);
+
+ private:
+  void* session_;  // HINTERNET, kept opaque so that users of this header do not see windows.h
+  bool ownsSession_;
+  int connectTimeout_;  // milliseconds
+  int stallTimeout_;    // milliseconds
+  std::size_t maxTextBytes_;
+  int maxRedirects_;
+};
+
+// A WinHTTP session handle (HINTERNET) with `userAgent`, taking the system's proxy
+// settings; null when WinHTTP cannot open one.
+void* OpenWinHttpSession(const std::string& userAgent);
+
+// The words for WinHTTP's error `code` on a request to `host`:`port`. A connection that
+// could not be made is looked at once more to tell a refusal from other faults, which
+// WinHTTP reports alike.
+std::string WinHttpFailureReason(unsigned long code, const std::wstring& host, int port);
+
+}  // namespace pelmo

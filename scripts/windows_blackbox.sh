@@ -1,0 +1,184 @@
+#!/usr/bin/env bash
+# windows_blackbox.sh LINUX_BUILD WINDOWS_BUILD
+#
+# pelmo.exe under Wine against the Linux quote-server on loopback, side by side with the
+# Linux pelmo on the same runs: output file, backup, standard error (redirected), standard
+# output and exit code must be the same bytes. Then what only Windows has: a file held open
+# without sharing, a read-only file, a missing folder (Windows error codes, by design not
+# errno), a Japanese folder name, and the version line read from the program's resource.
+# Prints one "N passed, N failed" line; exits 1 when anything failed.
+set -uo pipefail
+linux=$(cd "$1" && pwd)
+windows=$(cd "$2" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d)
+servers=()
+cleanup() {
+  for pid in "${servers[@]}"; do kill "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+passed=0
+failed=0
+pass() { passed=$((passed + 1)); echo "ok: $1"; }
+fail() { failed=$((failed + 1)); echo "FAILED: $1"; }
+
+linux_pelmo() { "$linux/app/pelmo" "$@"; }
+windows_pelmo() { "$here/wine_run.sh" "$windows/wineprefix" "$windows/app/pelmo.exe" "$@"; }
+
+# start_server VAR [quote-server options]: starts a server on a free port, its port in VAR.
+start_server() {
+  local var=$1
+  shift
+  local out=$work/server-$var
+  "$linux/tools/quote_server/quote-server" --port 0 "$@" >"$out" 2>/dev/null &
+  servers+=($!)
+  for _ in $(seq 100); do
+    [[ -s $out ]] && break
+    sleep 0.05
+  done
+  printf -v "$var" '%s' "$(head -1 "$out")"
+}
+
+# run SIDE DIR ARGS...: runs one side's pelmo in DIR; its stderr, stdout and exit code are
+# kept beside the files it writes.
+run() {
+  local side=$1 dir=$2
+  shift 2
+  (cd "$dir" && "${side}_pelmo" "$@" >../"$(basename "$dir")".out 2>../"$(basename "$dir")".err
+   echo $? >../"$(basename "$dir")".code)
+}
+
+# files DIR: the files under DIR, by path relative to it.
+files() { (cd "$1" && find . -type f | sort); }
+
+# same_results NAME: every file in the two folders and the streams of both runs are equal.
+same_results() {
+  local name=$1 a=$work/$1/linux b=$work/$1/windows
+  local problem=""
+  [[ $(files "$a") == $(files "$b") ]] ||
+    problem="files differ: $(files "$a" | tr '\n' ' ')/ $(files "$b" | tr '\n' ' ')"
+  [[ -n $(files "$a") || $name == usage || $name == bad-date ]] || problem+=" no file written;"
+  while read -r f; do
+    cmp -s "$a/$f" "$b/$f" || problem+=" $f differs;"
+  done < <(files "$a")
+  for s in err code; do
+    cmp -s "$a.$s" "$b.$s" || problem+=" std$s/exit code differs ($(head -c 200 "$a.$s") / $(head -c 200 "$b.$s"));"
+  done
+  # Standard output: the Windows text convention, lines ending in CR LF.
+  cmp -s <(sed 's/$/\r/' "$a.out") "$b.out" || problem+=" stdout differs;"
+  if [[ -z $problem ]]; then pass "$name"; else fail "$name:$problem"; fi
+}
+
+# compare NAME ARGS...: both programs on the same arguments in fresh folders.
+compare() {
+  local name=$1
+  shift
+  mkdir -p "$work/$name/linux" "$work/$name/windows"
+  run linux "$work/$name/linux" "$@"
+  run windows "$work/$name/windows" "$@"
+  same_results "$name"
+}
+
+start_server port
+start_server failing --fail-first 3
+start_server crlf --crlf
+host=(--host "127.0.0.1:$port")
+
+compare daily-adjusted -a -s 1990/01/01 -e 2026/11/30 "${host[@]}" 7203
+compare weekly -p w -s 2010/01/01 -e 2016/12/31 "${host[@]}" 6758
+compare margin -z -s 2015/01/01 -e 2016/12/31 "${host[@]}" 7203
+compare monthly-tabs -p m -t -s 2001/01/01 -e 2016/12/31 "${host[@]}" 9984
+compare fail-first -s 2016/01/01 -e 2016/06/30 --host "127.0.0.1:$failing" 7203
+compare crlf -s 2016/01/01 -e 2016/06/30 --host "127.0.0.1:$crlf" 7203
+compare status-404 -s 2016/01/01 -e 2016/03/31 --host "http://127.0.0.1:$port/none" 7203
+compare refused -s 2016/01/01 -e 2016/01/31 --host 127.0.0.1:1 7203
+compare usage -h
+compare bad-date -s 2002/13/01 7203
+
+# A merge into an earlier file: the second run reads the first one's file and keeps it as
+# the backup.
+mkdir -p "$work/merge/linux" "$work/merge/windows"
+for side in linux windows; do
+  run $side "$work/merge/$side" -a -s 2003/06/01 -e 2004/06/30 "${host[@]}" -o prices.csv 7203
+  run $side "$work/merge/$side" -a -s 2004/01/01 -e 2004/12/31 "${host[@]}" -o prices.csv 7203
+done
+same_results merge
+
+# Windows only. An earlier file that the run must keep, byte for byte.
+seed() {
+  mkdir -p "$1"
+  printf '2016/01/04,1,2,3,4,5,6\r\n' >"$1/7203.csv"
+}
+leftovers() { find "$1" -name '.pelmo-*' | wc -l; }
+
+# held: another program holds the file without sharing, as a spreadsheet does.
+dir=$work/held
+seed "$dir"
+"$here/wine_run.sh" "$windows/wineprefix" "$windows/app/hold_file_for_test.exe" "$dir/7203.csv" 6 \
+  >"$work/held.holder" &
+holder=$!
+for _ in $(seq 100); do grep -q held "$work/held.holder" 2>/dev/null && break; sleep 0.05; done
+(cd "$dir" && windows_pelmo -s 2016/01/04 -e 2016/01/08 "${host[@]}" 7203 2>../held.err)
+code=$?
+wait $holder
+if [[ $code == 32 && $(cat "$dir/7203.csv") == $'2016/01/04,1,2,3,4,5,6\r' && ! -e $dir/7203.bak &&
+      $(leftovers "$dir") == 0 && $(cat "$work/held.err") == "pelmo: cannot write 7203.csv: "* ]]; then
+  pass "held without sharing: exit 32, file kept, nothing left"
+else
+  fail "held without sharing: exit $code, $(cat "$work/held.err"), $(ls -A "$dir" | tr '\n' ' ')"
+fi
+
+# read-only: Wine shows a file without write permission as read-only.
+dir=$work/readonly
+seed "$dir"
+chmod a-w "$dir/7203.csv"
+(cd "$dir" && windows_pelmo -s 2016/01/04 -e 2016/01/08 "${host[@]}" 7203 2>../readonly.err)
+code=$?
+if [[ $code == 5 && $(cat "$dir/7203.csv") == $'2016/01/04,1,2,3,4,5,6\r' && ! -e $dir/7203.bak &&
+      $(leftovers "$dir") == 0 && $(cat "$work/readonly.err") == "pelmo: cannot write 7203.csv: "* ]]; then
+  pass "read-only file: exit 5, file kept, nothing left"
+else
+  fail "read-only file: exit $code, $(cat "$work/readonly.err"), $(ls -A "$dir" | tr '\n' ' ')"
+fi
+
+# missing folder: ERROR_PATH_NOT_FOUND, where Linux says ENOENT (2).
+dir=$work/missing
+mkdir -p "$dir"
+(cd "$dir" && windows_pelmo -s 2016/01/04 -e 2016/01/08 "${host[@]}" -o absent/7203.csv 7203 \
+  2>../missing.err)
+code=$?
+if [[ $code == 3 && -z $(ls -A "$dir") &&
+      $(cat "$work/missing.err") == "pelmo: cannot write absent/7203.csv: "* ]]; then
+  pass "missing folder: exit 3, nothing written"
+else
+  fail "missing folder: exit $code, $(cat "$work/missing.err")"
+fi
+
+# A Japanese folder name, given on the command line, read and written through.
+mkdir -p "$work/japanese/linux/株価" "$work/japanese/windows/株価"
+for side in linux windows; do
+  run $side "$work/japanese/$side" -s 2016/01/01 -e 2016/03/31 "${host[@]}" -o 株価/7203.csv 7203
+  run $side "$work/japanese/$side" -s 2016/03/01 -e 2016/04/30 "${host[@]}" -o 株価/7203.csv 7203
+done
+if [[ -s $work/japanese/windows/株価/7203.bak ]]; then
+  same_results japanese
+else
+  fail "japanese folder: no backup written: $(ls -A "$work/japanese/windows/株価")"
+fi
+
+# The version line: the resource's version and the program file's date.
+line=$(windows_pelmo -h | sed -n 2p)
+expected="pelmo 2.0.2.0 ($(LC_ALL=C date -r "$windows/app/pelmo.exe" '+%d %b %Y'))"$'\r'
+if [[ $line == "$expected" ]]; then
+  pass "version line: ${line%$'\r'}"
+else
+  fail "version line: '$line', expected '$expected'"
+fi
+
+echo "held: $(cat "$work/held.err")"
+echo "read-only: $(cat "$work/readonly.err")"
+echo "missing: $(cat "$work/missing.err")"
+echo "$passed passed, $failed failed"
+((failed == 0))
