@@ -4,6 +4,12 @@
 # executable from its *_test.cpp files, registered with CTest.
 # Platform files: *_win.cpp and *_win_test.cpp are built for Windows only, *_posix.cpp and
 # *_posix_test.cpp and the POSIX_ONLY files everywhere else.
+# Seconds that listing a test program's tests may take; the Windows build raises it, as the
+# first programs started in a new Wine prefix wait for the prefix to settle.
+if(NOT DEFINED PELMO_DISCOVERY_TIMEOUT)
+  set(PELMO_DISCOVERY_TIMEOUT 60)
+endif()
+
 function(pelmo_folder_library)
   cmake_parse_arguments(ARG "" "NAME" "LINKS;TEST_LINKS;EXCLUDE;POSIX_ONLY" ${ARGN})
   if(WIN32)
@@ -40,7 +46,7 @@ function(pelmo_folder_library)
     add_executable(${ARG_NAME}_tests ${tests})
     target_link_libraries(${ARG_NAME}_tests PRIVATE ${ARG_NAME} ${ARG_TEST_LINKS} GTest::gtest
                           GTest::gtest_main GTest::gmock)
-    gtest_discover_tests(${ARG_NAME}_tests DISCOVERY_TIMEOUT 60
+    gtest_discover_tests(${ARG_NAME}_tests DISCOVERY_TIMEOUT ${PELMO_DISCOVERY_TIMEOUT}
                          PROPERTIES ENVIRONMENT "PELMO_BUILD_DIR=${PROJECT_BINARY_DIR}")
   endif()
 endfunction()

@@ -12,3 +12,5 @@ add_subdirectory(${PELMO_GTEST_SOURCE} ${PROJECT_BINARY_DIR}/googletest EXCLUDE_
 # prefix of its own under the build folder so that nothing outside it is touched.
 set(PELMO_WINEPREFIX ${PROJECT_BINARY_DIR}/wineprefix)
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine_run.sh ${PELMO_WINEPREFIX})
+# The first programs started in a new prefix can wait a minute on a busy machine.
+set(PELMO_DISCOVERY_TIMEOUT 300)

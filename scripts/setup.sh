@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libcurl4-openssl-dev libcpp-httplib-dev
           libgtest-dev libgmock-dev libbenchmark-dev pkg-config curl libxml2-dev
           locales mandoc libssl-dev openssl clang-format
-          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 zip)
+          g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 zip python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -27,7 +27,7 @@ windows_stage() {
   local dir=build/windows
   local started=$SECONDS
   export WINEPREFIX=$PWD/$dir/wineprefix WINEDEBUG=-all
-  local wineserver
+  # Not local: the EXIT trap, which stops the server if the stage fails, runs outside.
   wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
   # The server first, so that the prefix's first start already finds it (a server already
   # there, left by an interrupted run, says so and is used).

@@ -81,7 +81,23 @@ compare() {
   same_results "$name"
 }
 
+# start_big_page_server VAR: a plain file server on a free port, its port in VAR, that answers
+# every price page address with one page of 5 MiB, over the 4 MiB cap.
+start_big_page_server() {
+  local site=$work/big-site out=$work/server-$1
+  mkdir -p "$site"
+  head -c $((5 << 20)) /dev/zero | tr '\0' 'x' >"$site/t"
+  (cd "$site" && exec python3 -u -m http.server --bind 127.0.0.1 0 >"$out" 2>/dev/null) &
+  servers+=($!)
+  for _ in $(seq 100); do
+    grep -q port "$out" 2>/dev/null && break
+    sleep 0.05
+  done
+  printf -v "$1" '%s' "$(sed -n 's/.* port \([0-9]*\).*/\1/p' "$out" | head -1)"
+}
+
 start_server port
+start_big_page_server big
 start_server failing --fail-first 3
 start_server crlf --crlf
 host=(--host "127.0.0.1:$port")
@@ -94,6 +110,9 @@ compare fail-first -s 2016/01/01 -e 2016/06/30 --host "127.0.0.1:$failing" 7203
 compare crlf -s 2016/01/01 -e 2016/06/30 --host "127.0.0.1:$crlf" 7203
 compare status-404 -s 2016/01/01 -e 2016/03/31 --host "http://127.0.0.1:$port/none" 7203
 compare refused -s 2016/01/01 -e 2016/01/31 --host 127.0.0.1:1 7203
+compare oversized-page -s 2016/01/01 -e 2016/01/31 --host "127.0.0.1:$big" 7203
+grep -q "page too large" "$work/oversized-page/windows.err" ||
+  fail "oversized page: no 'page too large' line: $(head -c 200 "$work/oversized-page/windows.err")"
 compare usage -h
 compare bad-date -s 2002/13/01 7203
 
