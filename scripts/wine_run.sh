@@ -16,7 +16,9 @@ if [[ ! -f $prefix/system.reg ]]; then
   mkdir -p "$(dirname "$prefix")"
   (
     flock 9
-    [[ -f $prefix/system.reg ]] || "$wine" wineboot --init >/dev/null 2>&1 || true
+    # The lock's descriptor is closed for Wine: the server and services that wineboot leaves
+    # running would otherwise hold the lock, and every later start would wait on it.
+    [[ -f $prefix/system.reg ]] || "$wine" wineboot --init >/dev/null 2>&1 9>&- || true
   ) 9>"$prefix.lock"
 fi
 exec "$wine" "$@"
