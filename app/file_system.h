@@ -13,23 +13,42 @@
 
 namespace pelmo {
 
+// Closes `fd`, unchecked: the one call of FileDescriptor that differs between systems.
+void CloseDescriptorUnchecked(int fd);
+
 // Owns an open file descriptor and closes it, unchecked, unless it was given up. A file
 // that was written is closed through FileSystem::Close instead, which reports failures.
 class FileDescriptor {
  public:
   explicit FileDescriptor(int fd = -1) : fd_(fd) {}
   FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.Release()) {}
-  FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    if (this != &other) {
+      Reset(other.Release());
+    }
+    return *this;
+  }
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor();
+  ~FileDescriptor() { Reset(-1); }
 
   int get() const { return fd_; }
   bool valid() const { return fd_ >= 0; }
   // Gives up ownership; the caller closes it.
-  int Release();
+  int Release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
 
  private:
+  void Reset(int fd) {
+    if (fd_ >= 0) {
+      CloseDescriptorUnchecked(fd_);
+    }
+    fd_ = fd;
+  }
+
   int fd_;
 };
 

@@ -15,26 +15,8 @@
 
 namespace pelmo {
 
-FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
-  if (this != &other) {
-    if (fd_ >= 0) {
-      ::_close(fd_);
-    }
-    fd_ = other.Release();
-  }
-  return *this;
-}
-
-FileDescriptor::~FileDescriptor() {
-  if (fd_ >= 0) {
-    ::_close(fd_);
-  }
-}
-
-int FileDescriptor::Release() {
-  const int fd = fd_;
-  fd_ = -1;
-  return fd;
+void CloseDescriptorUnchecked(int fd) {
+  ::_close(fd);
 }
 
 int FileSystem::Write(int fd, std::string_view data) const {
