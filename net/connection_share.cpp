@@ -1,11 +1,13 @@
 #include "net/connection_share.h"
 
-#include <curl/curl.h>
+#include "net/curl_share_state.h"
+
+#include <new>
 
 namespace pelmo {
 
-ConnectionShare::ConnectionShare() : handle_(curl_share_init()) {
-  CURLSH* share = static_cast<CURLSH*>(handle_);
+ConnectionShare::ConnectionShare() : handle_(nullptr) {
+  CURLSH* share = curl_share_init();
   if (share == nullptr) {
     return;
   }
@@ -16,15 +18,16 @@ ConnectionShare::ConnectionShare() : handle_(curl_share_init()) {
       curl_share_setopt(share, CURLSHOPT_SHARE, CURL_LOCK_DATA_DNS) == CURLSHE_OK;
   if (!shared) {
     curl_share_cleanup(share);
-    handle_ = nullptr;
+    return;
+  }
+  handle_ = new (std::nothrow) CurlShareState(share);
+  if (handle_ == nullptr) {
+    curl_share_cleanup(share);
   }
 }
 
 ConnectionShare::~ConnectionShare() {
-  if (handle_ != nullptr) {
-    // Closes the kept connections.
-    curl_share_cleanup(static_cast<CURLSH*>(handle_));
-  }
+  delete static_cast<CurlShareState*>(handle_);
 }
 
 }  // namespace pelmo

@@ -5,8 +5,10 @@
 #include <cerrno>
 #include <cstddef>
 #include <string_view>
+#include <utility>
 
 #include "base/ascii.h"
+#include "net/curl_share_state.h"
 #include "net/received_text.h"
 
 namespace pelmo {
@@ -115,10 +117,22 @@ std::string ReasonFor(CURLcode code, long osErrno) {
   }
 }
 
+// The easy handle a finished fetch left in the share, reset to no options; else a new one.
+CURL* TakeEasyHandle(CurlShareState* share) {
+  if (share == nullptr || share->spareEasy == nullptr) {
+    return curl_easy_init();
+  }
+  CURL* curl = std::exchange(share->spareEasy, nullptr);
+  curl_easy_reset(curl);
+  return curl;
+}
+
 }  // namespace
 
 CurlSession::CurlSession(const HttpFetchOptions& options, void* share)
-    : handle_(curl_easy_init()), maxTextBytes_(options.maxTextBytes) {
+    : share_(share),
+      handle_(TakeEasyHandle(static_cast<CurlShareState*>(share))),
+      maxTextBytes_(options.maxTextBytes) {
   CURL* curl = handle_;
   if (curl == nullptr) {
     return;
@@ -136,7 +150,7 @@ CurlSession::CurlSession(const HttpFetchOptions& options, void* share)
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   if (share != nullptr) {
-    curl_easy_setopt(curl, CURLOPT_SHARE, share);
+    curl_easy_setopt(curl, CURLOPT_SHARE, static_cast<CurlShareState*>(share)->share);
   } else {
     // On its own the session keeps nothing: one connection per attempt.
     curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
@@ -153,7 +167,13 @@ CurlSession::CurlSession(const HttpFetchOptions& options, void* share)
 }
 
 CurlSession::~CurlSession() {
-  if (handle_ != nullptr) {
+  if (handle_ == nullptr) {
+    return;
+  }
+  auto* share = static_cast<CurlShareState*>(share_);
+  if (share != nullptr && share->spareEasy == nullptr) {
+    share->spareEasy = handle_;
+  } else {
     curl_easy_cleanup(handle_);
   }
 }

@@ -20,7 +20,8 @@ namespace pelmo {
 
 class CurlSession {
  public:
-  // `share` is a CURLSH* or null; it must outlive the session.
+  // `share` is a ConnectionShare's handle or null; it must outlive the session, which takes
+  // the easy handle the share keeps, if any, and leaves its own there when it ends.
   CurlSession(const HttpFetchOptions& options, void* share);
   ~CurlSession();
   CurlSession(const CurlSession&) = delete;
@@ -32,6 +33,7 @@ class CurlSession {
   HttpAttempt Get(const std::string& address);
 
  private:
+  void* share_;   // CurlShareState*, not owned
   void* handle_;  // CURL*, kept opaque so that users of this header do not see libcurl
   std::size_t maxTextBytes_;
 };
