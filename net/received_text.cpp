@@ -1,6 +1,7 @@
 #include "net/received_text.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 #include <new>
 
@@ -27,18 +28,26 @@ ReceivedText::Status ReceivedText::Append(std::string_view chunk) {
     // is refused like an oversized one, and the run goes on with the next window.
     return Drop();
   }
+  // Written in place: a page has hundreds of short lines, and two appends per line cost
+  // more than the bytes themselves.
+  const std::size_t oldSize = text_.size();
+  text_.resize(oldSize + growth);
+  char* out = text_.data() + oldSize;
   const char* in = chunk.data();
   const char* const end = in + chunk.size();
   while (in < end) {
     const auto* lf = static_cast<const char*>(std::memchr(in, '\n', end - in));
+    const char* const lineEnd = lf == nullptr ? end : lf;
+    std::memcpy(out, in, static_cast<std::size_t>(lineEnd - in));
+    out += lineEnd - in;
     if (lf == nullptr) {
-      text_.append(in, end);
       break;
     }
-    text_.append(in, lf);
-    text_.append("\r\n", 2);
+    *out++ = '\r';
+    *out++ = '\n';
     in = lf + 1;
   }
+  assert(out == text_.data() + text_.size());
   if (zero != std::string_view::npos) {
     status_ = Status::Ended;
   }
