@@ -82,14 +82,16 @@ std::optional<off_t> FileSize(const std::string& path) {
   return status.st_size;
 }
 
-// The earlier file is the backup when a file of its size stands at the backup path.
-RunSummary Summarize(const DownloadJob& job, std::optional<off_t> earlierSize, int exitCode) {
+// The earlier file is the backup when a file of its size stands at the backup path, which
+// is beside `filePath`, the file the output path names (a link's target).
+RunSummary Summarize(const DownloadJob& job, const std::string& filePath,
+                     std::optional<off_t> earlierSize, int exitCode) {
   RunSummary summary;
   summary.code = job.code;
   summary.outputPath = job.outputPath;
   summary.written = exitCode == 0 || exitCode == kExitServiceUnavailable;
   summary.hadEarlierFile = earlierSize.has_value();
-  const std::string backup = BackupPath(job.outputPath);
+  const std::string backup = BackupPath(filePath);
   if (earlierSize && FileSize(backup) == earlierSize) {
     summary.backupPath = backup;
   }
@@ -136,7 +138,9 @@ int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser&
   notes.reset();
   messages.reset();
   display.ClearStatus();
-  RunSummary summary = Summarize(job, earlierSize, exitCode);
+  const std::string& filePath =
+      output != nullptr && !output->filePath().empty() ? output->filePath() : job.outputPath;
+  RunSummary summary = Summarize(job, filePath, earlierSize, exitCode);
   summary.rowsDownloaded = downloaded.records.size();
   summary.windowsFailed = progress.failed();
   summary.windowCount = progress.windowCount();

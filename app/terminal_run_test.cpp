@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/existing_file.h"
+#include "app/output_target.h"
 #include "app/terminal_pipe_for_test.h"
 #include "app/test_support_for_test.h"
 #include "quote/hostile_pages_test_util.h"
@@ -110,6 +112,26 @@ TEST_F(TerminalRunTest, FailedWriteLeavesTheEarlierFileAndSaysSo) {
       shown.find("\npelmo: 1234.t: 1 row downloaded; " + job.outputPath + " was not written\n"),
       std::string::npos)
       << shown;
+}
+
+// Through a link the earlier file is backed up beside the file the link names; the summary
+// must name that backup, not one beside the link.
+TEST_F(TerminalRunTest, SummaryNamesTheBackupBesideALinksTarget) {
+  DownloadJob job = Job(2007, 2007);
+  job.start = *ToCalendar(FromCalendar(2007, 11, 20));
+  std::filesystem::create_directory(folder_.Path("data"));
+  WriteFileForTest(folder_.Path("data/real.csv"), "2006/01/04,1,2,3,4,5,6\r\n");
+  std::filesystem::create_symlink("data/real.csv", job.outputPath);
+  OutputTarget output;
+  ASSERT_TRUE(OutputTarget::Open(job.outputPath, output).ok());
+  NumberedPages pages(0, 0);
+  const TerminalCharset utf8("UTF-8");
+  EXPECT_EQ(RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), utf8, &output), 0);
+  const std::string shown = pipe_.Take();
+  EXPECT_NE(shown.find("; the earlier file is kept as " + folder_.Path("data/real.bak") + "\n"),
+            std::string::npos)
+      << shown;
+  EXPECT_EQ(ReadFileForTest(folder_.Path("data/real.bak")), "2006/01/04,1,2,3,4,5,6\r\n");
 }
 
 // Every page goes unanswered; remembers the attempt setting each request was made with.
