@@ -1,5 +1,6 @@
 #include "app/download_driver.h"
 
+#include <algorithm>
 #include <new>
 #include <string>
 
@@ -15,6 +16,11 @@ namespace {
 // Windows in a row that the service did not answer at all, after which the rest are not
 // requested: a service that is not there would otherwise cost every window its attempts.
 constexpr int kSilentWindowsBeforeGivingUp = 3;
+
+// A page holds at most 51 rows (a daily window's days). Room for that many per window is
+// reserved up front, up to a bound: reserved memory that is never filled costs no pages.
+constexpr std::size_t kRowsPerWindow = 51;
+constexpr std::size_t kMostRowsReserved = std::size_t{1} << 16;
 
 void ReportFetchFailure(std::FILE* messages, SerialDate first, SerialDate last,
                         const std::string& why) {
@@ -42,6 +48,8 @@ bool Download(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
   const std::vector<DateWindow> windows = BuildWindows(job.start, job.end, job.period);
   // Pages replace stored rows; how far the existing file reached must be known before.
   const SerialDate storedThrough = LatestStoredDate(job.records.Records());
+  job.records.Reserve(job.records.size() +
+                      std::min(windows.size() * kRowsPerWindow, kMostRowsReserved));
   bool anyFailed = false;
   // After a window without any answer, each later one gets a single attempt until the
   // service answers again.

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cassert>
 #include <cmath>
+#include <new>
+#include <stdexcept>
 
 namespace pelmo {
 namespace {
@@ -32,6 +34,18 @@ bool SortsBefore(const QuoteRecord& a, const QuoteRecord& b) {
 }
 
 }  // namespace
+
+void QuoteSeries::Reserve(std::size_t count) {
+  try {
+    records_.reserve(count);
+    removed_.reserve(count);
+    nextSameDate_.reserve(count);
+  } catch (const std::bad_alloc&) {
+    // The records grow as they come instead.
+  } catch (const std::length_error&) {
+    // Likewise: more than a vector can hold.
+  }
+}
 
 void QuoteSeries::Append(const QuoteRecord& record) {
   Resync();
@@ -72,8 +86,10 @@ void QuoteSeries::ReplaceByDate(const QuoteRecord& record) {
 
 void QuoteSeries::SortByDate() {
   Compact();
+  // Positions change, so the index goes; freed before the sort takes its own buffer, it
+  // lowers the run's peak memory.
+  DropIndex();
   std::stable_sort(records_.begin(), records_.end(), SortsBefore);
-  indexStale_ = true;
 }
 
 std::size_t QuoteSeries::size() const {
@@ -159,6 +175,14 @@ void QuoteSeries::Link(Chain* chain, std::size_t position) {
     nextSameDate_[chain->last] = position;
   }
   chain->last = position;
+}
+
+void QuoteSeries::DropIndex() {
+  std::vector<Slot>().swap(byValue_);
+  std::vector<std::size_t>().swap(nextSameDate_);
+  valueCount_ = 0;
+  nullDates_ = Chain{};
+  indexStale_ = true;
 }
 
 void QuoteSeries::RebuildIndex() {

@@ -41,6 +41,10 @@ struct SplitEvent {
 // MutableRecords() drop them, so read the records after a merge rather than during it.
 class QuoteSeries {
  public:
+  // Makes room for `count` records in all, so that a run that knows about how many rows
+  // are coming spares the records their step-by-step growth (each step copies them all
+  // and briefly holds two copies). Only a hint: without the memory nothing changes.
+  void Reserve(std::size_t count);
   void Append(const QuoteRecord& record);
   void ReplaceByDate(const QuoteRecord& record);
   // Valid dates in IsBefore order; invalid and null dates after them, in their original
@@ -81,6 +85,8 @@ class QuoteSeries {
   Slot& Probe(std::uint64_t key);
   Chain& Insert(std::uint64_t key);
   void RebuildIndex();
+  // Frees the index; the next change by date rebuilds it.
+  void DropIndex();
   // Drops removed records; positions move, so the index must be rebuilt.
   void Compact() const;
 

@@ -198,5 +198,15 @@ TEST(QuoteSeriesSort, ReplacementAfterSortingFindsTheFirstInTheNewOrder) {
   EXPECT_EQ(Tags(series), (std::vector<float>{3, 1, 4}));
 }
 
+// Room is only a hint: asked for more than can be had, the series goes on as before.
+TEST(QuoteSeriesReserve, MoreRoomThanCanBeHadChangesNothing) {
+  QuoteSeries series;
+  series.Append(Row(Day(1), 1));
+  series.Reserve(std::numeric_limits<std::size_t>::max() / 2);
+  series.ReplaceByDate(Row(Day(1), 2));
+  series.Append(Row(Day(2), 3));
+  EXPECT_EQ(Tags(series), (std::vector<float>{2, 3}));
+}
+
 }  // namespace
 }  // namespace pelmo
