@@ -4,6 +4,7 @@
 #include <string>
 
 #include "app/download_windows.h"
+#include "app/failure_message.h"
 #include "app/output_file.h"
 #include "app/split_adjust.h"
 #include "quote/http_page_source.h"
@@ -16,22 +17,19 @@ namespace {
 // requested: a service that is not there would otherwise cost every window its attempts.
 constexpr int kSilentWindowsBeforeGivingUp = 3;
 
-void ReportFetchFailure(std::FILE* messages, SerialDate first, SerialDate last,
-                        const std::string& why) {
-  const std::string line = "pelmo: cannot fetch " + Format(first, "%Y/%m/%d") + "-" +
-                           Format(last, "%Y/%m/%d") + ": " + why + "\n";
-  std::fwrite(line.data(), 1, line.size(), messages);
-  std::fflush(messages);
+// The subject of a failed window's line: "YYYY/MM/DD-YYYY/MM/DD".
+std::string WindowText(SerialDate first, SerialDate last) {
+  return Format(first, "%Y/%m/%d") + "-" + Format(last, "%Y/%m/%d");
 }
 
 // One window's page, read into the job. A page that cannot be held in memory fails its
 // window only: the rows already had are still written.
-PageOutcome ReadWindow(DownloadJob& job, const DateWindow& window, PageSource& pages,
-                       const TreeParser& parseTree) {
+Result ReadWindow(DownloadJob& job, const DateWindow& window, PageSource& pages,
+                  const TreeParser& parseTree) {
   try {
     return FetchQuotePage(job, window.first, window.last, pages, parseTree);
   } catch (const std::bad_alloc&) {
-    return {false, "page too large"};
+    return Failure(Reason::TooLarge, "page too large");
   }
 }
 
@@ -49,19 +47,21 @@ bool Download(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
   for (std::size_t i = 0; i < windows.size(); ++i) {
     if (silentWindows == kSilentWindowsBeforeGivingUp) {
       // Windows run newest first: the rest span from the last window's first day.
-      ReportFetchFailure(messages, windows.back().first, windows[i].last,
-                         "not requested, the quote service did not answer");
+      ReportFailure(messages, About(Failure(Reason::NoAnswer,
+                                            "not requested, the quote service did not answer"),
+                                    WindowText(windows.back().first, windows[i].last)));
       break;
     }
-    const PageOutcome outcome = ReadWindow(job, windows[i], pages, parseTree);
-    if (!outcome.fetched) {
+    const Result outcome = ReadWindow(job, windows[i], pages, parseTree);
+    if (!outcome.ok()) {
       anyFailed = true;
-      ReportFetchFailure(messages, windows[i].first, windows[i].last, outcome.failure);
+      ReportFailure(messages, About(outcome, WindowText(windows[i].first, windows[i].last)));
     }
-    if (outcome.noAnswer != (silentWindows > 0)) {
-      pages.SetSingleAttempt(outcome.noAnswer);
+    const bool noAnswer = outcome.reason == Reason::NoAnswer;
+    if (noAnswer != (silentWindows > 0)) {
+      pages.SetSingleAttempt(noAnswer);
     }
-    silentWindows = outcome.noAnswer ? silentWindows + 1 : 0;
+    silentWindows = noAnswer ? silentWindows + 1 : 0;
   }
   job.records.SortByDate();
   if (job.adjust && !job.splitEvents.empty()) {

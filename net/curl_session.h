@@ -29,7 +29,9 @@ class CurlSession {
   // False when libcurl could not create the handle; Get must not be called then.
   bool IsOpen() const { return handle_ != nullptr; }
 
-  HttpAttempt Get(const std::string& address);
+  // Makes one request (see net/http_attempt.h); the body of a 200
+  // response goes to `body`.
+  Result Get(const std::string& address, std::string& body);
 
  private:
   void* handle_;  // CURL*, kept opaque so that users of this header do not see libcurl
