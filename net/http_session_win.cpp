@@ -192,7 +192,9 @@ WinHttpSession::~WinHttpSession() {
 Result WinHttpSession::Get(const std::string& address, std::string& body) {
   AddressParts parts;
   if (!SplitAddress(address, parts)) {
-    return Failure(Reason::NoAnswer, WinHttpFailureReason(::GetLastError(), L"", 0));
+    // No host yet: an empty one, built without copying a wide literal, which g++ 12 at link
+    // time takes for an over-read.
+    return Failure(Reason::NoAnswer, WinHttpFailureReason(::GetLastError(), std::wstring(), 0));
   }
   const Internet connection(::WinHttpConnect(session_, parts.host.c_str(), parts.port, 0));
   const Internet request(
