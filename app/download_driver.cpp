@@ -33,14 +33,15 @@ Result ReadWindow(DownloadJob& job, const DateWindow& window, PageSource& pages,
   }
 }
 
-// Fetches, sorts and adjusts. Returns whether some window could not be fetched.
-bool Download(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
-              std::FILE* messages) {
+// Fetches, sorts and adjusts. Returns the result of the first window that could not be
+// fetched, ok when every one was.
+Result Download(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
+                std::FILE* messages) {
   // All windows are built before the first request, so a slow service cannot shift them.
   const std::vector<DateWindow> windows = BuildWindows(job.start, job.end, job.period);
   // Pages replace stored rows; how far the existing file reached must be known before.
   const SerialDate storedThrough = LatestStoredDate(job.records.Records());
-  bool anyFailed = false;
+  Result firstFailure;
   // After a window without any answer, each later one gets a single attempt until the
   // service answers again.
   int silentWindows = 0;
@@ -54,7 +55,9 @@ bool Download(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
     }
     const Result outcome = ReadWindow(job, windows[i], pages, parseTree);
     if (!outcome.ok()) {
-      anyFailed = true;
+      if (firstFailure.ok()) {
+        firstFailure = outcome;
+      }
       ReportFailure(messages, About(outcome, WindowText(windows[i].first, windows[i].last)));
     }
     const bool noAnswer = outcome.reason == Reason::NoAnswer;
@@ -68,28 +71,26 @@ bool Download(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
     AdjustForSplits(job.records.MutableRecords(), job.splitEvents.Events(), storedThrough);
     job.splitEvents.Clear();
   }
-  return anyFailed;
+  return firstFailure;
 }
 
-int ExitCode(bool anyFailed, int written) {
-  if (written != 0) {
-    return written;
-  }
-  return anyFailed ? kExitServiceUnavailable : 0;
+// A failed write's exit code goes before a failed window's.
+int RunExitCode(const Result& fetched, int written) {
+  return written != 0 ? written : ExitCode(fetched);
 }
 
 }  // namespace
 
 int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
                 std::FILE* messages, const OutputTarget& output) {
-  const bool anyFailed = Download(job, pages, parseTree, messages);
-  return ExitCode(anyFailed, WriteOutput(job, output, messages));
+  const Result fetched = Download(job, pages, parseTree, messages);
+  return RunExitCode(fetched, WriteOutput(job, output, messages));
 }
 
 int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
                 std::FILE* messages) {
-  const bool anyFailed = Download(job, pages, parseTree, messages);
-  return ExitCode(anyFailed, WriteOutput(job, messages));
+  const Result fetched = Download(job, pages, parseTree, messages);
+  return RunExitCode(fetched, WriteOutput(job, messages));
 }
 
 int RunDownload(DownloadJob& job, const OutputTarget& output) {
