@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include "app/failure_message.h"
+
 namespace pelmo {
 namespace {
 
@@ -29,8 +31,9 @@ CommandLineOutcome Usage(int exitCode) {
   return {CommandLineAction::Usage, exitCode, {}};
 }
 
-CommandLineOutcome RefusedHost(std::string message) {
-  return {CommandLineAction::Usage, 1, std::move(message)};
+CommandLineOutcome RefusedHost(Result refused) {
+  const int exitCode = ExitCode(refused);
+  return {CommandLineAction::Usage, exitCode, std::move(refused)};
 }
 
 // The option letters and the flag each one sets.
@@ -201,14 +204,15 @@ CommandLineOutcome ParseCommandLine(std::span<const std::string_view> args, Down
       std::string_view value;
       if (argument == kHostOption) {
         if (i + 1 == args.size()) {
-          return RefusedHost("pelmo: --host needs a value");
+          return RefusedHost(About(Failure(Reason::MissingValue), std::string(kHostOption)));
         }
         value = args[++i];
       } else {
         value = argument.substr(kHostOption.size() + 1);
       }
       if (const std::string problem = HostAddressProblem(value); !problem.empty()) {
-        return RefusedHost("pelmo: bad --host value '" + std::string(value) + "': " + problem);
+        return RefusedHost(About(Failure(Reason::BadSetting, problem),
+                                 std::string(kHostOption) + " value '" + std::string(value) + "'"));
       }
       job.host = value;
     } else if (argument.starts_with('-')) {

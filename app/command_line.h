@@ -14,6 +14,7 @@
 
 #include "app/dates/serial_date.h"
 #include "app/records/download_job.h"
+#include "base/result.h"
 
 namespace pelmo {
 
@@ -31,9 +32,9 @@ enum class CommandLineAction {
 struct CommandLineOutcome {
   CommandLineAction action = CommandLineAction::Run;
   int exitCode = 0;
-  // For the standard error, before the usage text: why an argument was refused, when the
-  // usage text alone would not say it. Empty otherwise.
-  std::string message;
+  // For the standard error, before the usage text (see ReportFailure): why an argument was
+  // refused, when the usage text alone would not say it. Ok otherwise.
+  Result refused;
 };
 
 // Reads `args` (without the program name) into `job`. A bad date leaves the job's date

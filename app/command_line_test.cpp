@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "app/failure_message.h"
+
 namespace pelmo {
 namespace {
 
@@ -104,7 +106,8 @@ TEST(CommandLineOutcomes, RefusedHostSaysWhy) {
   };
   for (const auto& c : cases) {
     const Parsed parsed = ParseArgs(c.args);
-    EXPECT_EQ(parsed.outcome.message, c.message) << c.args[0] << ' ' << c.args[1];
+    const std::string line = *c.message != '\0' ? std::string(c.message) + "\n" : "";
+    EXPECT_EQ(FailureLine(parsed.outcome.refused), line) << c.args[0] << ' ' << c.args[1];
   }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/download_windows.h"
+#include "app/failure_message.h"
 #include "app/output_file.h"
 #include "app/split_adjust.h"
 #include "quote/http_page_source.h"
@@ -22,82 +23,82 @@ constexpr int kSilentWindowsBeforeGivingUp = 3;
 constexpr std::size_t kRowsPerWindow = 51;
 constexpr std::size_t kMostRowsReserved = std::size_t{1} << 16;
 
-void ReportFetchFailure(std::FILE* messages, SerialDate first, SerialDate last,
-                        const std::string& why) {
-  const std::string line = "pelmo: cannot fetch " + Format(first, "%Y/%m/%d") + "-" +
-                           Format(last, "%Y/%m/%d") + ": " + why + "\n";
-  std::fwrite(line.data(), 1, line.size(), messages);
-  std::fflush(messages);
+// The subject of a failed window's line: "YYYY/MM/DD-YYYY/MM/DD".
+std::string WindowText(SerialDate first, SerialDate last) {
+  return Format(first, "%Y/%m/%d") + "-" + Format(last, "%Y/%m/%d");
 }
 
 // One window's page, read into the job. A page that cannot be held in memory fails its
 // window only: the rows already had are still written.
-PageOutcome ReadWindow(DownloadJob& job, const DateWindow& window, PageSource& pages,
-                       const TreeParser& parseTree) {
+Result ReadWindow(DownloadJob& job, const DateWindow& window, PageSource& pages,
+                  const TreeParser& parseTree) {
   try {
     return FetchQuotePage(job, window.first, window.last, pages, parseTree);
   } catch (const std::bad_alloc&) {
-    return {false, "page too large"};
+    return Failure(Reason::TooLarge, "page too large");
   }
 }
 
-// Fetches, sorts and adjusts. Returns whether some window could not be fetched.
-bool Download(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
-              std::FILE* messages) {
+// Fetches, sorts and adjusts. Returns the result of the first window that could not be
+// fetched, ok when every one was.
+Result Download(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
+                std::FILE* messages) {
   // All windows are built before the first request, so a slow service cannot shift them.
   const std::vector<DateWindow> windows = BuildWindows(job.start, job.end, job.period);
   // Pages replace stored rows; how far the existing file reached must be known before.
   const SerialDate storedThrough = LatestStoredDate(job.records.Records());
   job.records.Reserve(job.records.size() +
                       std::min(windows.size() * kRowsPerWindow, kMostRowsReserved));
-  bool anyFailed = false;
+  Result firstFailure;
   // After a window without any answer, each later one gets a single attempt until the
   // service answers again.
   int silentWindows = 0;
   for (std::size_t i = 0; i < windows.size(); ++i) {
     if (silentWindows == kSilentWindowsBeforeGivingUp) {
       // Windows run newest first: the rest span from the last window's first day.
-      ReportFetchFailure(messages, windows.back().first, windows[i].last,
-                         "not requested, the quote service did not answer");
+      ReportFailure(messages, About(Failure(Reason::NoAnswer,
+                                            "not requested, the quote service did not answer"),
+                                    WindowText(windows.back().first, windows[i].last)));
       break;
     }
-    const PageOutcome outcome = ReadWindow(job, windows[i], pages, parseTree);
-    if (!outcome.fetched) {
-      anyFailed = true;
-      ReportFetchFailure(messages, windows[i].first, windows[i].last, outcome.failure);
+    const Result outcome = ReadWindow(job, windows[i], pages, parseTree);
+    if (!outcome.ok()) {
+      if (firstFailure.ok()) {
+        firstFailure = outcome;
+      }
+      ReportFailure(messages, About(outcome, WindowText(windows[i].first, windows[i].last)));
     }
-    if (outcome.noAnswer != (silentWindows > 0)) {
-      pages.SetSingleAttempt(outcome.noAnswer);
+    const bool noAnswer = outcome.reason == Reason::NoAnswer;
+    if (noAnswer != (silentWindows > 0)) {
+      pages.SetSingleAttempt(noAnswer);
     }
-    silentWindows = outcome.noAnswer ? silentWindows + 1 : 0;
+    silentWindows = noAnswer ? silentWindows + 1 : 0;
   }
   job.records.SortByDate();
   if (job.adjust && !job.splitEvents.empty()) {
     AdjustForSplits(job.records.MutableRecords(), job.splitEvents.Events(), storedThrough);
     job.splitEvents.Clear();
   }
-  return anyFailed;
+  return firstFailure;
 }
 
-int ExitCode(bool anyFailed, int written) {
-  if (written != 0) {
-    return written;
-  }
-  return anyFailed ? kExitServiceUnavailable : 0;
+// A failed write's exit code goes before a failed window's.
+int RunExitCode(const Result& fetched, int written) {
+  return written != 0 ? written : ExitCode(fetched);
 }
 
 }  // namespace
 
 int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
                 std::FILE* messages, const OutputTarget& output) {
-  const bool anyFailed = Download(job, pages, parseTree, messages);
-  return ExitCode(anyFailed, WriteOutput(job, output, messages));
+  const Result fetched = Download(job, pages, parseTree, messages);
+  return RunExitCode(fetched, WriteOutput(job, output, messages));
 }
 
 int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
                 std::FILE* messages) {
-  const bool anyFailed = Download(job, pages, parseTree, messages);
-  return ExitCode(anyFailed, WriteOutput(job, messages));
+  const Result fetched = Download(job, pages, parseTree, messages);
+  return RunExitCode(fetched, WriteOutput(job, messages));
 }
 
 int RunDownload(DownloadJob& job, const OutputTarget& output) {

@@ -4,19 +4,16 @@
 
 #include <cstdio>
 
+#include "app/failure_message.h"
 #include "app/output_target.h"
 #include "app/records/download_job.h"
 #include "quote/quote_page.h"
 
 namespace pelmo {
 
-// The exit code of a run in which some window's page could not be fetched (a service is
-// unavailable); a failed write's errno takes precedence.
-inline constexpr int kExitServiceUnavailable = 69;
-
 // Runs the job after the existing file was loaded, requesting every window's page from
 // `pages` (newest window first) and building page trees with `parseTree`. A window whose
-// page cannot be fetched adds nothing and is reported on `messages` as
+// page cannot be fetched adds nothing and is reported on `messages` (see ReportFailure) as
 // "pelmo: cannot fetch YYYY/MM/DD-YYYY/MM/DD: REASON"; the run goes on and the file is
 // written all the same. Once a window gets no answer at all from the service, the later
 // windows get one attempt each until one is answered; after three windows in a row without

@@ -43,13 +43,13 @@ class ScriptedSource : public PageSource {
 };
 
 PageResult Page() {
-  return {kTablePage, ""};
+  return {kTablePage, {}};
 }
 PageResult Silent(const std::string& why) {
-  return {std::nullopt, why, true};
+  return {"", Failure(Reason::NoAnswer, why)};
 }
 PageResult Status(int status) {
-  return {std::string(), "HTTP status " + std::to_string(status)};
+  return {"", Failure(Reason::StatusNotOk, "", status)};
 }
 
 class DownloadDriverFailureTest : public ::testing::Test {

@@ -44,7 +44,7 @@ class HistorySource : public PageSource {
     }
     return {"<html><body><!--/tab--><table><tr><td>menu</td></tr></table><table>" + table +
                 "</table></body></html>",
-            ""};
+            {}};
   }
 
  private:

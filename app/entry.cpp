@@ -6,6 +6,7 @@
 #include "app/download_driver.h"
 #include "app/download_for_person.h"
 #include "app/existing_file.h"
+#include "app/failure_message.h"
 #include "app/signal_cleanup.h"
 #include "app/usage_text.h"
 #include "net/http_global_init.h"
@@ -20,9 +21,7 @@ int RunJob(std::span<const std::string_view> args, const EntryContext& context) 
   const CommandLineOutcome outcome = ParseCommandLine(args, job);
   switch (outcome.action) {
     case CommandLineAction::Usage:
-      if (!outcome.message.empty() && context.errorStream != nullptr) {
-        PrintLine(context.errorStream, outcome.message);
-      }
+      ReportFailure(context.errorStream, outcome.refused);
       PrintUsage(context.console, context.versionText);
       return outcome.exitCode;
     case CommandLineAction::StartDateError:
@@ -38,13 +37,13 @@ int RunJob(std::span<const std::string_view> args, const EntryContext& context) 
   // Found, read and locked before the first request: an output that cannot be read or
   // written, or that another run holds, stops the run before anything is fetched.
   OutputTarget output;
-  FileResult found = OutputTarget::Open(job.outputPath, output);
+  Result found = OutputTarget::Open(job.outputPath, output);
   if (found.ok()) {
     found = ReadExistingFile(job, output);
   }
   if (!found.ok()) {
-    ReportFileFailure(context.errorStream, found);
-    return found.ExitCode();
+    ReportFailure(context.errorStream, found);
+    return ExitCode(found);
   }
   return context.download ? context.download(job, output) : 0;
 }

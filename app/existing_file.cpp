@@ -128,7 +128,7 @@ int LoadExistingFile(DownloadJob& job) {
   return 0;
 }
 
-FileResult ReadExistingFile(DownloadJob& job, const OutputTarget& target) {
+Result ReadExistingFile(DownloadJob& job, const OutputTarget& target) {
   if (target.kind() != OutputKind::RegularFile) {
     return {};
   }
@@ -139,7 +139,7 @@ FileResult ReadExistingFile(DownloadJob& job, const OutputTarget& target) {
     ::close(fd);
   }
   if (const int error = ReadExistingLines(stream, job)) {
-    return {error, target.path(), FileStep::Read};
+    return FileFailure(Reason::CannotRead, error, target.path());
   }
   return {};
 }

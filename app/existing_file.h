@@ -10,7 +10,7 @@
 
 #include <string_view>
 
-#include "app/file_result.h"
+#include "app/failure_message.h"
 #include "app/output_target.h"
 #include "app/records/download_job.h"
 
@@ -33,6 +33,6 @@ int LoadExistingFile(DownloadJob& job);
 
 // As LoadExistingFile, from the regular file of `target` (nothing for any other kind),
 // and telling a failure: the errno of a failed read, as a "cannot read" result.
-FileResult ReadExistingFile(DownloadJob& job, const OutputTarget& target);
+Result ReadExistingFile(DownloadJob& job, const OutputTarget& target);
 
 }  // namespace pelmo

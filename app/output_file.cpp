@@ -211,8 +211,7 @@ void SyncFolder(const std::string& folder) {
 
 // Puts the complete temporary file at the output when nothing stood there: never over a
 // file that another program created meanwhile.
-FileResult PublishNew(const FileSystem& files, const OutputTarget& target,
-                      TemporaryFile& temporary) {
+Result PublishNew(const FileSystem& files, const OutputTarget& target, TemporaryFile& temporary) {
   int error = files.Link(temporary.name(), target.filePath());
   if (error != 0 && NoHardLinks(error)) {
     error = files.Rename(temporary.name(), target.filePath());
@@ -223,23 +222,23 @@ FileResult PublishNew(const FileSystem& files, const OutputTarget& target,
   if (error == EEXIST) {
     return ChangedDuringTheRun(target.path());
   }
-  return {error, target.path()};
+  return FileFailure(Reason::CannotWrite, error, target.path());
 }
 
 // Puts the complete temporary file over the old one, and then the old one at the backup
 // name, replacing the previous backup. If the backup cannot take its name, the old file
 // goes back to the output path, so that both stay as they were.
-FileResult PublishReplacement(const FileSystem& files, const OutputTarget& target,
-                              TemporaryFile& temporary) {
+Result PublishReplacement(const FileSystem& files, const OutputTarget& target,
+                          TemporaryFile& temporary) {
   const std::string backup = BackupPath(target.filePath());
   TemporaryFile oldFile;
   if (backup != target.filePath()) {
     if (const int error = PrepareBackup(files, target.filePath(), backup, oldFile)) {
-      return {error, backup};
+      return FileFailure(Reason::CannotWrite, error, backup);
     }
   }
   if (const int error = files.Rename(temporary.name(), target.filePath())) {
-    return {error, target.path()};
+    return FileFailure(Reason::CannotWrite, error, target.path());
   }
   temporary.Keep();
   if (oldFile.name().empty()) {
@@ -250,13 +249,13 @@ FileResult PublishReplacement(const FileSystem& files, const OutputTarget& targe
     // kept there all the same.
     (void)files.Rename(oldFile.name(), target.filePath());
     oldFile.Keep();
-    return {error, backup};
+    return FileFailure(Reason::CannotWrite, error, backup);
   }
   oldFile.Keep();
   return {};
 }
 
-FileResult WriteFile(const DownloadJob& job, const OutputTarget& target, const FileSystem& files) {
+Result WriteFile(const DownloadJob& job, const OutputTarget& target, const FileSystem& files) {
   const std::string folder = FolderOf(target.filePath());
   const bool replacing = target.kind() == OutputKind::RegularFile;
   TemporaryFile temporary;
@@ -276,12 +275,12 @@ FileResult WriteFile(const DownloadJob& job, const OutputTarget& target, const F
     error = files.Close(fd.Release());
   }
   if (error != 0) {
-    return {error, target.path()};
+    return FileFailure(Reason::CannotWrite, error, target.path());
   }
-  if (FileResult changed = target.CheckUnchanged(); !changed.ok()) {
+  if (Result changed = target.CheckUnchanged(); !changed.ok()) {
     return changed;
   }
-  FileResult result;
+  Result result;
   {
     // An interrupt between the renames would leave the old file under its temporary name.
     const SignalsHeldBack heldBack;
@@ -295,22 +294,21 @@ FileResult WriteFile(const DownloadJob& job, const OutputTarget& target, const F
 }
 
 // Writes the lines straight into the device, pipe or terminal.
-FileResult WriteStream(const DownloadJob& job, const OutputTarget& target,
-                       const FileSystem& files) {
+Result WriteStream(const DownloadJob& job, const OutputTarget& target, const FileSystem& files) {
   // Appending, so that a file behind /dev/stdout opened with >> is not written over.
   FileDescriptor fd(::open(target.filePath().c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC));
   if (!fd.valid()) {
-    return {errno, target.path()};
+    return FileFailure(Reason::CannotWrite, errno, target.path());
   }
   int error = WriteRecords(files, job, fd.get());
   const int closeError = files.Close(fd.Release());
-  return {error != 0 ? error : closeError, target.path()};
+  return FileFailure(Reason::CannotWrite, error != 0 ? error : closeError, target.path());
 }
 
 }  // namespace
 
-FileResult WriteOutputFile(const DownloadJob& job, const OutputTarget& target,
-                           const FileSystem& files) {
+Result WriteOutputFile(const DownloadJob& job, const OutputTarget& target,
+                       const FileSystem& files) {
   if (target.kind() == OutputKind::Stream) {
     return WriteStream(job, target, files);
   }

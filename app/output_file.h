@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/file_result.h"
+#include "app/failure_message.h"
 #include "app/file_system.h"
 #include "app/output_target.h"
 #include "app/records/download_job.h"
@@ -37,14 +37,14 @@ std::string BackupPath(std::string_view outputPath);
 // Writes job.records to the output `target` found before the download, as described
 // above, through `files`. A file changed (or created) by another program since it was
 // found is left alone: the result is then a conflict.
-FileResult WriteOutputFile(const DownloadJob& job, const OutputTarget& target,
-                           const FileSystem& files = FileSystem());
+Result WriteOutputFile(const DownloadJob& job, const OutputTarget& target,
+                       const FileSystem& files = FileSystem());
 
 // Finds the target at job.outputPath now, and writes it.
-FileResult WriteOutputFile(const DownloadJob& job);
+Result WriteOutputFile(const DownloadJob& job);
 
-// WriteOutputFile, with a failure reported on `messages` (see ReportFileFailure). Returns
-// the exit code: 0, the errno of the failure, or kExitTemporaryFailure for a conflict.
+// WriteOutputFile, with a failure reported on `messages` (see ReportFailure). Returns
+// the exit code of its result (see ExitCode in app/failure_message.h).
 int WriteOutput(const DownloadJob& job, const OutputTarget& target, std::FILE* messages);
 int WriteOutput(const DownloadJob& job, std::FILE* messages);
 

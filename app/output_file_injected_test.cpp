@@ -150,20 +150,20 @@ class InjectedFailureTest : public ::testing::Test {
         return 0;
       }
       const FailingFileSystemForTest files(call, nth, error, unnamed, hardLinks);
-      const FileResult result = WriteOutputFile(job, target, files);
+      const Result result = WriteOutputFile(job, target, files);
       target = OutputTarget();
       if (!files.failed()) {
-        EXPECT_TRUE(result.ok()) << std::strerror(result.error);
+        EXPECT_TRUE(result.ok()) << std::strerror(result.code);
         CheckWritten(old);
         return nth - 1;
       }
-      EXPECT_EQ(result.ExitCode(), error);
+      EXPECT_EQ(ExitCode(result), error);
       CapturedStreamForTest messages;
-      ReportFileFailure(messages.get(), result);
-      EXPECT_TRUE(result.path == job.outputPath || result.path == folder_.Path("1234.bak"))
-          << result.path;
+      ReportFailure(messages.get(), result);
+      EXPECT_TRUE(result.subject == job.outputPath || result.subject == folder_.Path("1234.bak"))
+          << result.subject;
       EXPECT_EQ(messages.Text(),
-                "pelmo: cannot write " + result.path + ": " + std::strerror(error) + "\n");
+                "pelmo: cannot write " + result.subject + ": " + std::strerror(error) + "\n");
       if (old) {
         EXPECT_EQ(ReadFileForTest(folder_.Path("1234.csv")), kOld);
         EXPECT_EQ(fs::status(folder_.Path("1234.csv")).permissions(), kOldMode);

@@ -69,24 +69,24 @@ std::string BackupPath(std::string_view outputPath) {
   return std::string(outputPath.substr(0, stemEnd)) + ".bak";
 }
 
-FileResult WriteOutputFile(const DownloadJob& job) {
+Result WriteOutputFile(const DownloadJob& job) {
   OutputTarget target;
-  if (FileResult opened = OutputTarget::Open(job.outputPath, target); !opened.ok()) {
+  if (Result opened = OutputTarget::Open(job.outputPath, target); !opened.ok()) {
     return opened;
   }
   return WriteOutputFile(job, target);
 }
 
 int WriteOutput(const DownloadJob& job, const OutputTarget& target, std::FILE* messages) {
-  const FileResult result = WriteOutputFile(job, target);
-  ReportFileFailure(messages, result);
-  return result.ExitCode();
+  const Result result = WriteOutputFile(job, target);
+  ReportFailure(messages, result);
+  return ExitCode(result);
 }
 
 int WriteOutput(const DownloadJob& job, std::FILE* messages) {
-  const FileResult result = WriteOutputFile(job);
-  ReportFileFailure(messages, result);
-  return result.ExitCode();
+  const Result result = WriteOutputFile(job);
+  ReportFailure(messages, result);
+  return ExitCode(result);
 }
 
 }  // namespace pelmo

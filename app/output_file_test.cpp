@@ -176,8 +176,8 @@ TEST_F(OutputFileTest, MissingFolderIsReportedWithErrno) {
 TEST_F(OutputFileTest, FileWhereAFolderIsExpected) {
   WriteFileForTest(folder_.Path("plain"), "x");
   const DownloadJob job = Job("plain/1234.csv");
-  const FileResult result = WriteOutputFile(job);
-  EXPECT_EQ(result.error, ENOTDIR);
+  const Result result = WriteOutputFile(job);
+  EXPECT_EQ(result.code, ENOTDIR);
   EXPECT_EQ(ReadFileForTest(folder_.Path("plain")), "x");
 }
 
@@ -225,10 +225,10 @@ TEST_F(OutputFileTest, FailedCreationLeavesTheOldFile) {
   rlimit lowered = saved;
   lowered.rlim_cur = static_cast<rlim_t>(lowestFree);
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
-  const FileResult result = WriteOutputFile(job);
+  const Result result = WriteOutputFile(job);
   setrlimit(RLIMIT_NOFILE, &saved);
-  EXPECT_EQ(result.error, EMFILE);
-  EXPECT_EQ(result.path, job.outputPath);
+  EXPECT_EQ(result.code, EMFILE);
+  EXPECT_EQ(result.subject, job.outputPath);
   EXPECT_EQ(ReadFileForTest(job.outputPath), "old\r\n");
   EXPECT_EQ(Names(), (std::vector<std::string>{"1234.csv"}));
 }

@@ -112,13 +112,13 @@ DWORD WriteRecords(const DownloadJob& job, HANDLE file) {
   return WriteAll(file, buffer);
 }
 
-FileResult Failed(DWORD error, const std::string& path) {
-  return {static_cast<int>(error), path, FileStep::Write};
+Result Failed(DWORD error, const std::string& path) {
+  return FileFailure(Reason::CannotWrite, static_cast<int>(error), path);
 }
 
 // Puts the finished file `temporary` in the place of the target's file. An earlier file
 // there becomes the backup in the same step, replacing an earlier backup.
-FileResult PutInPlace(const std::wstring& temporary, const OutputTarget& target) {
+Result PutInPlace(const std::wstring& temporary, const OutputTarget& target) {
   const std::wstring path = Widen(target.filePath());
   if (target.kind() == OutputKind::Absent) {
     // Not over a file that another program made meanwhile.
@@ -144,7 +144,7 @@ FileResult PutInPlace(const std::wstring& temporary, const OutputTarget& target)
 }
 
 // Writes the lines straight into a device or pipe (NUL, CON, \\.\pipe\...).
-FileResult WriteStream(const DownloadJob& job, const OutputTarget& target) {
+Result WriteStream(const DownloadJob& job, const OutputTarget& target) {
   FileHandle file(::CreateFileW(Widen(target.filePath()).c_str(), GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -156,7 +156,7 @@ FileResult WriteStream(const DownloadJob& job, const OutputTarget& target) {
   return Failed(error != ERROR_SUCCESS ? error : closeError, target.path());
 }
 
-FileResult WriteFile(const DownloadJob& job, const OutputTarget& target) {
+Result WriteFile(const DownloadJob& job, const OutputTarget& target) {
   std::wstring temporary;
   DWORD error = ERROR_SUCCESS;
   FileHandle file = CreateUniqueFile(FolderOf(target.filePath()), temporary, error);
@@ -176,11 +176,11 @@ FileResult WriteFile(const DownloadJob& job, const OutputTarget& target) {
   if ((error = file.Close()) != ERROR_SUCCESS) {
     return Failed(error, target.path());
   }
-  if (FileResult unchanged = target.CheckUnchanged(); !unchanged.ok()) {
+  if (Result unchanged = target.CheckUnchanged(); !unchanged.ok()) {
     return unchanged;
   }
   const SignalsHeldBack whileRenaming;
-  FileResult result = PutInPlace(temporary, target);
+  Result result = PutInPlace(temporary, target);
   if (result.ok()) {
     cleanup.Keep();
   }
@@ -189,7 +189,7 @@ FileResult WriteFile(const DownloadJob& job, const OutputTarget& target) {
 
 }  // namespace
 
-FileResult WriteOutputFile(const DownloadJob& job, const OutputTarget& target, const FileSystem&) {
+Result WriteOutputFile(const DownloadJob& job, const OutputTarget& target, const FileSystem&) {
   if (target.kind() == OutputKind::Stream) {
     return WriteStream(job, target);
   }

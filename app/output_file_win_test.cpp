@@ -36,9 +36,9 @@ class OutputFileWinTest : public ::testing::Test {
   }
 
   // What the program does: find the target, then write it.
-  FileResult Write(const DownloadJob& job) {
+  Result Write(const DownloadJob& job) {
     OutputTarget target;
-    if (FileResult found = OutputTarget::Open(job.outputPath, target); !found.ok()) {
+    if (Result found = OutputTarget::Open(job.outputPath, target); !found.ok()) {
       return found;
     }
     return WriteOutputFile(job, target);
@@ -70,10 +70,10 @@ TEST_F(OutputFileWinTest, FileHeldWithoutSharingIsKept) {
   const HANDLE held = ::CreateFileW(Widen(job.outputPath).c_str(), GENERIC_READ, 0, nullptr,
                                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  const FileResult result = Write(job);
+  const Result result = Write(job);
   ::CloseHandle(held);
-  EXPECT_EQ(result.error, ERROR_SHARING_VIOLATION);
-  EXPECT_EQ(result.step, FileStep::Write);
+  EXPECT_EQ(result.code, ERROR_SHARING_VIOLATION);
+  EXPECT_EQ(result.reason, Reason::CannotWrite);
   EXPECT_EQ(ReadFileForTest(job.outputPath), kOldText);
   EXPECT_EQ(Listing(), "1234.csv ");
 }
@@ -90,10 +90,10 @@ TEST_F(OutputFileWinTest, FileHeldAfterItWasFoundIsKept) {
   ASSERT_NE(held, INVALID_HANDLE_VALUE);
   // Others can still read the file while the run holds it.
   EXPECT_EQ(ReadFileForTest(job.outputPath), kOldText);
-  const FileResult result = WriteOutputFile(job, target);
+  const Result result = WriteOutputFile(job, target);
   ::CloseHandle(held);
   EXPECT_FALSE(result.ok());
-  EXPECT_NE(result.error, 0);
+  EXPECT_NE(result.code, 0);
   EXPECT_EQ(ReadFileForTest(job.outputPath), kOldText);
   EXPECT_EQ(Listing(), "1234.csv ");
 }
@@ -102,17 +102,17 @@ TEST_F(OutputFileWinTest, ReadOnlyFileIsRefusedBeforeWriting) {
   const DownloadJob job = Job("1234.csv");
   WriteFileForTest(job.outputPath, kOldText);
   ASSERT_TRUE(::SetFileAttributesW(Widen(job.outputPath).c_str(), FILE_ATTRIBUTE_READONLY));
-  const FileResult result = Write(job);
+  const Result result = Write(job);
   ::SetFileAttributesW(Widen(job.outputPath).c_str(), FILE_ATTRIBUTE_NORMAL);
-  EXPECT_EQ(result.error, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(result.code, ERROR_ACCESS_DENIED);
   EXPECT_EQ(ReadFileForTest(job.outputPath), kOldText);
   EXPECT_EQ(Listing(), "1234.csv ");
 }
 
 TEST_F(OutputFileWinTest, MissingFolderGivesPathNotFound) {
   const DownloadJob job = Job("absent\\1234.csv");
-  const FileResult result = Write(job);
-  EXPECT_EQ(result.error, ERROR_PATH_NOT_FOUND);
+  const Result result = Write(job);
+  EXPECT_EQ(result.code, ERROR_PATH_NOT_FOUND);
   EXPECT_EQ(Listing(), "");
 }
 
@@ -122,9 +122,9 @@ TEST_F(OutputFileWinTest, FileMadeDuringTheRunIsLeftAlone) {
   OutputTarget target;
   ASSERT_TRUE(OutputTarget::Open(job.outputPath, target).ok());
   WriteFileForTest(job.outputPath, kOldText);
-  const FileResult result = WriteOutputFile(job, target);
-  EXPECT_NE(result.conflict, nullptr);
-  EXPECT_EQ(result.ExitCode(), kExitTemporaryFailure);
+  const Result result = WriteOutputFile(job, target);
+  EXPECT_EQ(result.reason, Reason::Changed);
+  EXPECT_EQ(ExitCode(result), kExitTemporaryFailure);
   EXPECT_EQ(ReadFileForTest(job.outputPath), kOldText);
   EXPECT_EQ(Listing(), "1234.csv ");
 }
@@ -135,8 +135,8 @@ TEST_F(OutputFileWinTest, SecondRunOnTheSameFileIsRefused) {
   OutputTarget first;
   ASSERT_TRUE(OutputTarget::Open(job.outputPath, first).ok());
   OutputTarget second;
-  const FileResult result = OutputTarget::Open(job.outputPath, second);
-  EXPECT_EQ(result.ExitCode(), kExitTemporaryFailure);
+  const Result result = OutputTarget::Open(job.outputPath, second);
+  EXPECT_EQ(ExitCode(result), kExitTemporaryFailure);
 }
 
 // A Japanese folder, as the UTF-8 path the wide command line gives.

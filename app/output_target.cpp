@@ -113,7 +113,7 @@ bool FileIdentity::operator==(const FileIdentity& other) const {
          modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
 }
 
-FileResult OutputTarget::Open(const std::string& path, OutputTarget& target) {
+Result OutputTarget::Open(const std::string& path, OutputTarget& target) {
   target = OutputTarget();
   target.path_ = path;
   bool stream = false;
@@ -124,10 +124,10 @@ FileResult OutputTarget::Open(const std::string& path, OutputTarget& target) {
     if (errno == ENOENT || errno == ENOTDIR) {
       return {};
     }
-    return {errno, path, FileStep::Read};
+    return FileFailure(Reason::CannotRead, errno, path);
   }
   if (S_ISDIR(status.st_mode)) {
-    return {EISDIR, path, FileStep::Write};
+    return FileFailure(Reason::CannotWrite, EISDIR, path);
   }
   if (stream || !S_ISREG(status.st_mode)) {
     target.kind_ = OutputKind::Stream;
@@ -137,11 +137,11 @@ FileResult OutputTarget::Open(const std::string& path, OutputTarget& target) {
     if (error == EWOULDBLOCK) {
       return InUseByAnotherRun(path);
     }
-    return {error, path, FileStep::Read};
+    return FileFailure(Reason::CannotRead, error, path);
   }
   // Refused as opening it for writing would refuse it, although it is replaced instead.
   if (::access(target.filePath_.c_str(), W_OK) != 0) {
-    return {errno, path, FileStep::Write};
+    return FileFailure(Reason::CannotWrite, errno, path);
   }
   target.kind_ = OutputKind::RegularFile;
   target.mode_ = status.st_mode & 07777;
@@ -149,14 +149,14 @@ FileResult OutputTarget::Open(const std::string& path, OutputTarget& target) {
   return {};
 }
 
-FileResult OutputTarget::CheckUnchanged() const {
+Result OutputTarget::CheckUnchanged() const {
   struct stat status {};
   const bool exists = ::stat(filePath_.c_str(), &status) == 0;
   switch (kind_) {
     case OutputKind::Absent:
-      return exists ? ChangedDuringTheRun(path_) : FileResult{};
+      return exists ? ChangedDuringTheRun(path_) : Result{};
     case OutputKind::RegularFile:
-      return exists && IdentityOf(status) == identity_ ? FileResult{} : ChangedDuringTheRun(path_);
+      return exists && IdentityOf(status) == identity_ ? Result{} : ChangedDuringTheRun(path_);
     case OutputKind::Stream:
       return {};
   }

@@ -17,7 +17,7 @@
 #include <ctime>
 #include <string>
 
-#include "app/file_result.h"
+#include "app/failure_message.h"
 #include "app/file_system.h"
 
 namespace pelmo {
@@ -43,7 +43,7 @@ class OutputTarget {
   // Finds what stands at `path` (as the user gave it). Fails, before anything is changed,
   // when it exists but cannot be read ("cannot read"), when it may not be written or is a
   // folder ("cannot write"), or when another run holds it (a conflict).
-  static FileResult Open(const std::string& path, OutputTarget& target);
+  static Result Open(const std::string& path, OutputTarget& target);
 
   // The path as given, for messages.
   const std::string& path() const { return path_; }
@@ -57,7 +57,7 @@ class OutputTarget {
 
   // Success when the file at filePath() is still the one found by Open (or, for Absent,
   // still nothing); else a conflict.
-  FileResult CheckUnchanged() const;
+  Result CheckUnchanged() const;
 
  private:
   std::string path_;

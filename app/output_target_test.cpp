@@ -36,9 +36,9 @@ class OutputTargetTest : public ::testing::Test {
   std::vector<std::string> Names(const fs::path& folder) const {
     return SortedNamesForTest(folder);
   }
-  std::string Message(const FileResult& result) const {
+  std::string Message(const Result& result) const {
     CapturedStreamForTest messages;
-    ReportFileFailure(messages.get(), result);
+    ReportFailure(messages.get(), result);
     return messages.Text();
   }
 
@@ -89,9 +89,9 @@ TEST_F(OutputTargetTest, PipeIsWrittenStraightThrough) {
     }
     ::close(fd);
   });
-  const FileResult result = WriteOutputFile(Job(path), target);
+  const Result result = WriteOutputFile(Job(path), target);
   reader.join();
-  EXPECT_TRUE(result.ok()) << result.error;
+  EXPECT_TRUE(result.ok()) << result.code;
   EXPECT_EQ(received, kNewLines);
   EXPECT_TRUE(fs::is_fifo(path));
   EXPECT_EQ(Names(folder_.path()), (std::vector<std::string>{"pipe"}));
@@ -103,8 +103,8 @@ TEST_F(OutputTargetTest, DevicesAreWrittenStraightThrough) {
   fs::create_symlink("/dev/null", folder_.path() / "null");
   fs::create_symlink("/dev/full", folder_.path() / "full");
   EXPECT_TRUE(WriteOutputFile(Job(folder_.Path("null"))).ok());
-  const FileResult full = WriteOutputFile(Job(folder_.Path("full")));
-  EXPECT_EQ(full.ExitCode(), ENOSPC);
+  const Result full = WriteOutputFile(Job(folder_.Path("full")));
+  EXPECT_EQ(ExitCode(full), ENOSPC);
   EXPECT_EQ(Message(full),
             "pelmo: cannot write " + folder_.Path("full") + ": No space left on device\n");
   EXPECT_TRUE(fs::is_symlink(folder_.path() / "null"));
@@ -124,12 +124,12 @@ TEST_F(OutputTargetTest, OwnDescriptorIsWrittenStraightThrough) {
   struct stat before {
   }, after{};
   ASSERT_EQ(::stat(captured.c_str(), &before), 0);
-  const FileResult result = WriteOutputFile(Job(folder_.Path("out")));
+  const Result result = WriteOutputFile(Job(folder_.Path("out")));
   // The same descriptor by the folder link that /dev/fd is.
-  const FileResult again = WriteOutputFile(Job("/dev/fd/" + std::to_string(fd)));
+  const Result again = WriteOutputFile(Job("/dev/fd/" + std::to_string(fd)));
   ::close(fd);
-  EXPECT_TRUE(result.ok()) << result.error;
-  EXPECT_TRUE(again.ok()) << again.error;
+  EXPECT_TRUE(result.ok()) << result.code;
+  EXPECT_TRUE(again.ok()) << again.code;
   EXPECT_EQ(ReadFileForTest(captured), "before\r\n" + kNewLines + kNewLines);
   ASSERT_EQ(::stat(captured.c_str(), &after), 0);
   EXPECT_EQ(after.st_ino, before.st_ino);
@@ -140,8 +140,8 @@ TEST_F(OutputTargetTest, OwnDescriptorIsWrittenStraightThrough) {
 TEST_F(OutputTargetTest, FolderIsRefusedBeforeAnything) {
   fs::create_directories(folder_.path() / "prices.csv");
   OutputTarget target;
-  const FileResult result = OutputTarget::Open(folder_.Path("prices.csv"), target);
-  EXPECT_EQ(result.ExitCode(), EISDIR);
+  const Result result = OutputTarget::Open(folder_.Path("prices.csv"), target);
+  EXPECT_EQ(ExitCode(result), EISDIR);
   EXPECT_EQ(Message(result),
             "pelmo: cannot write " + folder_.Path("prices.csv") + ": Is a directory\n");
 }
@@ -154,8 +154,8 @@ TEST_F(OutputTargetTest, SecondRunOnTheSameFileIsRefused) {
   OutputTarget first;
   ASSERT_TRUE(OutputTarget::Open(path, first).ok());
   OutputTarget second;
-  const FileResult refused = OutputTarget::Open(folder_.Path("alias.csv"), second);
-  EXPECT_EQ(refused.ExitCode(), kExitTemporaryFailure);
+  const Result refused = OutputTarget::Open(folder_.Path("alias.csv"), second);
+  EXPECT_EQ(ExitCode(refused), kExitTemporaryFailure);
   EXPECT_EQ(Message(refused), "pelmo: cannot write " + folder_.Path("alias.csv") +
                                   ": in use by another run of pelmo\n");
   ASSERT_TRUE(WriteOutputFile(Job(path), first).ok());
@@ -195,8 +195,8 @@ TEST_F(OutputTargetTest, FileChangedDuringTheRunIsNotOverwritten) {
     ASSERT_TRUE(OutputTarget::Open(path, target).ok());
     change.apply(path);
     const std::string after = ReadFileForTest(path);
-    const FileResult result = WriteOutputFile(Job(path), target);
-    EXPECT_EQ(result.ExitCode(), kExitTemporaryFailure);
+    const Result result = WriteOutputFile(Job(path), target);
+    EXPECT_EQ(ExitCode(result), kExitTemporaryFailure);
     EXPECT_EQ(Message(result),
               "pelmo: cannot write " + path + ": changed by another program during this run\n");
     EXPECT_EQ(ReadFileForTest(path), after);
@@ -210,8 +210,8 @@ TEST_F(OutputTargetTest, FileCreatedDuringTheRunIsNotOverwritten) {
   ASSERT_TRUE(OutputTarget::Open(path, target).ok());
   EXPECT_EQ(target.kind(), OutputKind::Absent);
   WriteFileForTest(path, "theirs\r\n");
-  const FileResult result = WriteOutputFile(Job(path), target);
-  EXPECT_EQ(result.ExitCode(), kExitTemporaryFailure);
+  const Result result = WriteOutputFile(Job(path), target);
+  EXPECT_EQ(ExitCode(result), kExitTemporaryFailure);
   EXPECT_EQ(ReadFileForTest(path), "theirs\r\n");
   EXPECT_EQ(Names(folder_.path()), (std::vector<std::string>{"prices.csv"}));
 }

@@ -57,7 +57,7 @@ bool FileIdentity::operator==(const FileIdentity& other) const {
          modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
 }
 
-FileResult OutputTarget::Open(const std::string& path, OutputTarget& target) {
+Result OutputTarget::Open(const std::string& path, OutputTarget& target) {
   target.path_ = path;
   target.filePath_ = path;
   const std::wstring widePath = Widen(path);
@@ -69,7 +69,7 @@ FileResult OutputTarget::Open(const std::string& path, OutputTarget& target) {
   }
   if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
       (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    return {ERROR_ACCESS_DENIED, path, FileStep::Write};
+    return FileFailure(Reason::CannotWrite, ERROR_ACCESS_DENIED, path);
   }
   const HANDLE file = OpenShared(widePath);
   const DWORD error = file == INVALID_HANDLE_VALUE ? ::GetLastError() : CanBeReplaced(widePath);
@@ -77,7 +77,8 @@ FileResult OutputTarget::Open(const std::string& path, OutputTarget& target) {
     if (file != INVALID_HANDLE_VALUE) {
       ::CloseHandle(file);
     }
-    return {static_cast<int>(error), path, HeldByAnother(error) ? FileStep::Write : FileStep::Read};
+    return FileFailure(HeldByAnother(error) ? Reason::CannotWrite : Reason::CannotRead,
+                       static_cast<int>(error), path);
   }
   if (::GetFileType(file) != FILE_TYPE_DISK) {
     // A device such as NUL or CON, or a pipe: written straight through.
@@ -93,7 +94,7 @@ FileResult OutputTarget::Open(const std::string& path, OutputTarget& target) {
     if (error == ERROR_LOCK_VIOLATION || error == ERROR_IO_PENDING) {
       return InUseByAnotherRun(path);
     }
-    return {static_cast<int>(error), path, FileStep::Read};
+    return FileFailure(Reason::CannotRead, static_cast<int>(error), path);
   }
   target.identity_ = IdentityOf(file);
   // Read through the C library like on other systems; closing the descriptor closes the
@@ -101,19 +102,19 @@ FileResult OutputTarget::Open(const std::string& path, OutputTarget& target) {
   const int fd = ::_open_osfhandle(reinterpret_cast<intptr_t>(file), _O_RDONLY | _O_BINARY);
   if (fd < 0) {
     ::CloseHandle(file);
-    return {ERROR_TOO_MANY_OPEN_FILES, path, FileStep::Read};
+    return FileFailure(Reason::CannotRead, ERROR_TOO_MANY_OPEN_FILES, path);
   }
   target.file_ = FileDescriptor(fd);
   target.kind_ = OutputKind::RegularFile;
   return {};
 }
 
-FileResult OutputTarget::CheckUnchanged() const {
+Result OutputTarget::CheckUnchanged() const {
   const std::wstring widePath = Widen(filePath_);
   switch (kind_) {
     case OutputKind::Absent:
       return ::GetFileAttributesW(widePath.c_str()) == INVALID_FILE_ATTRIBUTES
-                 ? FileResult{}
+                 ? Result{}
                  : ChangedDuringTheRun(path_);
     case OutputKind::RegularFile: {
       // The handle held since Open follows the file through renames: what stands at the
@@ -121,12 +122,13 @@ FileResult OutputTarget::CheckUnchanged() const {
       const HANDLE now = OpenShared(widePath);
       if (now == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
-        return HeldByAnother(error) ? FileResult{static_cast<int>(error), path_}
-                                    : ChangedDuringTheRun(path_);
+        return HeldByAnother(error)
+                   ? FileFailure(Reason::CannotWrite, static_cast<int>(error), path_)
+                   : ChangedDuringTheRun(path_);
       }
       const FileIdentity identity = IdentityOf(now);
       ::CloseHandle(now);
-      return identity == identity_ ? FileResult{} : ChangedDuringTheRun(path_);
+      return identity == identity_ ? Result{} : ChangedDuringTheRun(path_);
     }
     case OutputKind::Stream:
       return {};

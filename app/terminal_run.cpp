@@ -38,7 +38,7 @@ class ProgressPageSource : public PageSource {
                                     downloaded_.records.size()));
     }
     PageResult page = pages_.Get(url);
-    if (!page.failure.empty() || !page.text) {
+    if (!page.result.ok()) {
       ++failed_;
     }
     // After the last request the driver writes the file; the line has nothing more to say.

@@ -28,14 +28,14 @@ class NumberedPages : public PageSource {
   PageResult Get(const std::string&) override {
     ++served_;
     if (served_ == failingPage_) {
-      return {std::nullopt, "HTTP status 503"};
+      return {"", Failure(Reason::StatusNotOk, "", 503)};
     }
     std::string rows = "<tr><th>date</th></tr><tr><td>" + hostile::DateText(served_) +
                        "</td><td>1</td><td>2</td><td>3</td><td>4</td><td>5</td><td>6</td></tr>";
     if (served_ == notePage_) {
       rows += "<tr><td>" + hostile::DateText(26) + "</td><td>" + kSplit + "</td></tr>";
     }
-    return {hostile::WrapAsServicePage("<table>" + rows + "</table>"), ""};
+    return {hostile::WrapAsServicePage("<table>" + rows + "</table>"), {}};
   }
 
  private:
@@ -139,7 +139,7 @@ class SilentPages : public PageSource {
  public:
   PageResult Get(const std::string&) override {
     singleAttempt.push_back(single_);
-    return {std::nullopt, "connection refused", true};
+    return {"", Failure(Reason::NoAnswer, "connection refused")};
   }
   void SetSingleAttempt(bool single) override { single_ = single; }
 

@@ -18,9 +18,9 @@ void ReadPage(benchmark::State& state, const std::string& page) {
   std::size_t records = 0;
   for (auto _ : state) {
     DownloadJob job;
-    const PageOutcome outcome = FetchQuotePage(
-        job, FromCalendar(2007, 1, 1), FromCalendar(2007, 1, 31), source, ParseQuotePageTree);
-    benchmark::DoNotOptimize(outcome.fetched);
+    const Result outcome = FetchQuotePage(job, FromCalendar(2007, 1, 1), FromCalendar(2007, 1, 31),
+                                          source, ParseQuotePageTree);
+    benchmark::DoNotOptimize(outcome.ok());
     records = job.records.size();
   }
   state.SetComplexityN(state.range(0));

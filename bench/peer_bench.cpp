@@ -58,9 +58,9 @@ bool FetchPages(const std::string& host) {
     Page page;
     page.url = BuildQuoteUrl(job, window.first, window.last);
     HttpFetcher fetcher;
-    if (fetcher.Fetch(page.url) == nullptr || fetcher.Outcome() != FetchOutcome::Page) {
-      std::fprintf(stderr, "peer_bench: cannot fetch %s: %s\n", page.url.c_str(),
-                   fetcher.FailureReason().c_str());
+    if (fetcher.Fetch(page.url) == nullptr || !fetcher.LastResult().ok()) {
+      std::fprintf(stderr, "peer_bench: cannot fetch %s: %s (%d)\n", page.url.c_str(),
+                   fetcher.LastResult().message.c_str(), fetcher.LastResult().code);
       return false;
     }
     page.eucJp = *fetcher.rawText;
@@ -95,7 +95,7 @@ class CannedPages : public PageSource {
     if (Pages()[at].url == url) {
       result.text = std::move(texts_[at]);
     } else {
-      result.failure = "unexpected address";
+      result.result = Failure(Reason::UnsupportedAddress, "unexpected address");
     }
     return result;
   }
@@ -113,10 +113,10 @@ void BM_PageStep(benchmark::State& state, const std::string& host) {
     state.ResumeTiming();
     DownloadJob job = MakeJob(host);
     for (const DateWindow& window : BuildWindows(job.start, job.end, job.period)) {
-      const PageOutcome outcome =
+      const Result outcome =
           FetchQuotePage(job, window.first, window.last, source, ParseQuotePageTree);
-      if (!outcome.fetched) {
-        state.SkipWithError(outcome.failure.c_str());
+      if (!outcome.ok()) {
+        state.SkipWithError(outcome.message.c_str());
         return;
       }
     }

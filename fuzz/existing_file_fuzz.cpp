@@ -68,9 +68,9 @@ std::string LoadAndWrite(bool tabSeparated) {
   job.outputPath = OutputPath();
   job.tabSeparated = tabSeparated;
   (void)pelmo::LoadExistingFile(job);
-  const pelmo::FileResult result = pelmo::WriteOutputFile(job);
+  const pelmo::Result result = pelmo::WriteOutputFile(job);
   if (!result.ok()) {
-    std::fprintf(stderr, "cannot write %s: error %d\n", result.path.c_str(), result.error);
+    std::fprintf(stderr, "cannot write %s: error %d\n", result.subject.c_str(), result.code);
     std::abort();
   }
   return Get(job.outputPath);

@@ -21,7 +21,7 @@ namespace {
 class CannedSource : public pelmo::PageSource {
  public:
   explicit CannedSource(std::string text) : text_(std::move(text)) {}
-  pelmo::PageResult Get(const std::string&) override { return {std::move(text_), ""}; }
+  pelmo::PageResult Get(const std::string&) override { return {std::move(text_), {}}; }
 
  private:
   std::string text_;
@@ -57,12 +57,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   job.code = "1234.t";
   job.errorStream = NullSink();
   CannedSource source(std::string(reinterpret_cast<const char*>(data), size));
-  const pelmo::PageOutcome outcome =
+  const pelmo::Result outcome =
       pelmo::FetchQuotePage(job, pelmo::FromCalendar(2007, 1, 5), pelmo::FromCalendar(2007, 3, 31),
                             source, &pelmo::ParseQuotePageTree);
   // A page that was had always counts as fetched, whatever its content.
-  if (!outcome.fetched || job.columnCount < 0 || job.columnCount > 6) {
-    std::fprintf(stderr, "fetched %d, columnCount %d\n", outcome.fetched, job.columnCount);
+  if (!outcome.ok() || job.columnCount < 0 || job.columnCount > 6) {
+    std::fprintf(stderr, "fetched %d, columnCount %d\n", outcome.ok(), job.columnCount);
     std::abort();
   }
   return 0;

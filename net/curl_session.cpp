@@ -178,7 +178,7 @@ CurlSession::~CurlSession() {
   }
 }
 
-HttpAttempt CurlSession::Get(const std::string& address) {
+Result CurlSession::Get(const std::string& address, std::string& body) {
   CURL* curl = handle_;
   AttemptState state(curl, maxTextBytes_);
   curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
@@ -190,34 +190,26 @@ HttpAttempt CurlSession::Get(const std::string& address) {
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
 
-  HttpAttempt attempt;
-  attempt.status = state.finalStatus;
-  attempt.answered = state.answered;
-  if (code == CURLE_OK && attempt.status == 0) {
+  int status = state.finalStatus;
+  if (code == CURLE_OK && status == 0) {
     // Headers that never formed a complete final block; take libcurl's own reading.
-    long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    attempt.status = static_cast<int>(status);
+    long reported = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reported);
+    status = static_cast<int>(reported);
   }
   const auto bodyStatus = state.body.status();
-  if (code == CURLE_OK || (attempt.status != 0 && attempt.status != 200) ||
+  if (code == CURLE_OK || (status != 0 && status != 200) ||
       bodyStatus == ReceivedText::Status::Ended) {
     // Past the status every outcome but a broken or oversized page is a response.
-    attempt.result = HttpAttempt::Result::Response;
-    attempt.text = state.body.TakeText();
-    return attempt;
+    body = state.body.TakeText();
+    return ResponseResult(status);
   }
   if (bodyStatus == ReceivedText::Status::TooLarge || code == CURLE_OUT_OF_MEMORY) {
-    attempt.result = HttpAttempt::Result::BodyTooLarge;
-    attempt.reason = "page too large";
-    return attempt;
+    return Failure(Reason::TooLarge, "page too large", status);
   }
   long osErrno = 0;
   curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osErrno);
-  attempt.result =
-      attempt.status == 200 ? HttpAttempt::Result::BodyFailed : HttpAttempt::Result::RequestFailed;
-  attempt.reason = ReasonFor(code, osErrno);
-  return attempt;
+  return Failure(AttemptFailure(status, state.answered), ReasonFor(code, osErrno), status);
 }
 
 }  // namespace pelmo

@@ -30,7 +30,9 @@ class CurlSession {
   // False when libcurl could not create the handle; Get must not be called then.
   bool IsOpen() const { return handle_ != nullptr; }
 
-  HttpAttempt Get(const std::string& address);
+  // Makes one request (see net/http_attempt.h); the body of a 200
+  // response goes to `body`.
+  Result Get(const std::string& address, std::string& body);
 
  private:
   void* share_;   // CurlShareState*, not owned

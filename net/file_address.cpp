@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <utility>
 
 #include "base/ascii.h"
 #include "base/unique_file.h"
@@ -64,29 +63,35 @@ std::optional<std::string> FileAddressPath(std::string_view address) {
   return DecodePercent(rest);
 }
 
-FileRead ReadLocalFile(const std::string& path, std::size_t limit) {
+Result ReadLocalFile(const std::string& path, std::size_t limit, std::string& text) {
+  text.clear();
   UniqueFile file(std::fopen(path.c_str(), "rb"));
   if (!file) {
-    return {std::nullopt, std::string("cannot open file: ") + std::strerror(errno)};
+    const int error = errno;
+    return Failure(Reason::FileUnreadable, std::string("cannot open file: ") + std::strerror(error),
+                   error);
   }
-  std::string text;
   char chunk[65536];
   std::size_t count;
   while ((count = std::fread(chunk, 1, sizeof chunk, file.get())) > 0) {
     if (count > limit - text.size()) {
-      return {std::nullopt, "file too large"};
+      text.clear();
+      return Failure(Reason::TooLarge, "file too large");
     }
     text.append(chunk, count);
   }
   if (std::ferror(file.get())) {
-    return {std::nullopt, std::string("cannot read file: ") + std::strerror(errno)};
+    const int error = errno;
+    text.clear();
+    return Failure(Reason::FileUnreadable, std::string("cannot read file: ") + std::strerror(error),
+                   error);
   }
   // The text is a zero-terminated string everywhere else, so a zero byte ends it here too.
   const std::size_t zero = text.find('\0');
   if (zero != std::string::npos) {
     text.resize(zero);
   }
-  return {std::move(text), ""};
+  return {};
 }
 
 }  // namespace pelmo

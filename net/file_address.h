@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/result.h"
+
 namespace pelmo {
 
 // The path named by a file address, or nullopt when `address` is not one. Accepted forms
@@ -13,13 +15,9 @@ namespace pelmo {
 // and "file:relative/path". %XX escapes are decoded; there is no query or fragment.
 std::optional<std::string> FileAddressPath(std::string_view address);
 
-struct FileRead {
-  std::optional<std::string> text;  // the bytes before the first zero byte; null on failure
-  std::string reason;               // why there is no text
-};
-
-// Reads the file at `path` as it stands: no line-end or character conversion. A file that
-// cannot be opened or read, or is longer than `limit` bytes, yields no text.
-FileRead ReadLocalFile(const std::string& path, std::size_t limit);
+// Reads the file at `path` as it stands into `text`, the bytes before the first zero byte:
+// no line-end or character conversion. A file that cannot be opened or read gives
+// FileUnreadable, one longer than `limit` bytes TooLarge, and `text` is then left empty.
+Result ReadLocalFile(const std::string& path, std::size_t limit, std::string& text);
 
 }  // namespace pelmo

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -53,7 +54,7 @@ TEST_F(LocalFileFetchTest, FileIsReadAsItStands) {
   ASSERT_NE(fetcher.Fetch("file://" + path_), nullptr);
   EXPECT_EQ(*fetcher.pageText, "a\nb\r\n\xA4\xA2");
   EXPECT_FALSE(fetcher.rawText.has_value());
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::Page);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::Ok);
 }
 
 TEST_F(LocalFileFetchTest, ZeroByteEndsTheText) {
@@ -69,7 +70,8 @@ TEST_F(LocalFileFetchTest, FileOverTheLimitGivesNull) {
   options.maxTextBytes = 4;
   HttpFetcher fetcher(options);
   EXPECT_EQ(fetcher.Fetch("file:" + path_), nullptr);
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::FileUnreadable);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::TooLarge);
+  EXPECT_EQ(fetcher.LastResult().message, "file too large");
   options.maxTextBytes = 5;
   HttpFetcher roomy(options);
   EXPECT_NE(roomy.Fetch("file:" + path_), nullptr);
@@ -78,10 +80,11 @@ TEST_F(LocalFileFetchTest, FileOverTheLimitGivesNull) {
 TEST_F(LocalFileFetchTest, MissingFileOrDirectoryGivesNull) {
   HttpFetcher fetcher;
   EXPECT_EQ(fetcher.Fetch("file:" + path_ + ".absent"), nullptr);
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::FileUnreadable);
-  EXPECT_EQ(fetcher.FailureReason(), "cannot open file: No such file or directory");
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::FileUnreadable);
+  EXPECT_EQ(fetcher.LastResult().message, "cannot open file: No such file or directory");
+  EXPECT_EQ(fetcher.LastResult().code, ENOENT);
   EXPECT_EQ(fetcher.Fetch("file:///"), nullptr);
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::FileUnreadable);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::FileUnreadable);
 }
 
 TEST_F(LocalFileFetchTest, OtherSchemesGiveNull) {
@@ -90,7 +93,7 @@ TEST_F(LocalFileFetchTest, OtherSchemesGiveNull) {
   for (const std::string address :
        {"ftp://127.0.0.1/x", "HTTPS://127.0.0.1/x", "Http://127.0.0.1/x", "", "http"}) {
     EXPECT_EQ(fetcher.Fetch(address), nullptr) << address;
-    EXPECT_EQ(fetcher.Outcome(), FetchOutcome::UnsupportedAddress) << address;
+    EXPECT_EQ(fetcher.LastResult().reason, Reason::UnsupportedAddress) << address;
     EXPECT_FALSE(fetcher.pageText.has_value());
   }
 }

@@ -1,22 +1,24 @@
-// What one HTTP request of a fetch came to, as the platform's HTTP session reports it.
+// The result of one HTTP request of a fetch, as the platform's HTTP session reports it:
+// ok with status 200 and the body, StatusNotOk with another final status, or NoAnswer,
+// RequestFailed, BodyCutShort or TooLarge with the words for the fault.
 #pragma once
 
-#include <string>
+#include "base/result.h"
 
 namespace pelmo {
 
-struct HttpAttempt {
-  enum class Result {
-    Response,       // the final status was read; `text` holds the body when it is 200
-    RequestFailed,  // no final status: connecting, sending or reading the headers failed
-    BodyFailed,     // status 200 was read but the body could not be read to its end
-    BodyTooLarge,   // the body exceeded the text limit, or memory ran out while reading it
-  };
-  Result result = Result::RequestFailed;
-  int status = 0;         // the final status, 0 when none was read
-  bool answered = false;  // a status line was read, of whatever response
-  std::string text;       // the received body with LF expanded to CR LF, up to a zero byte
-  std::string reason;     // why the attempt failed, in a few words; empty for Response
-};
+// A final status was read: a page at 200, else StatusNotOk.
+inline Result ResponseResult(int status) {
+  return {status == 200 ? Reason::Ok : Reason::StatusNotOk, status, {}, {}};
+}
+
+// The reason of a request that failed with `status` read so far (0 or 200): a body cut
+// short after 200; else whether any status line, of whatever response, came.
+inline Reason AttemptFailure(int status, bool answered) {
+  if (status == 200) {
+    return Reason::BodyCutShort;
+  }
+  return answered ? Reason::RequestFailed : Reason::NoAnswer;
+}
 
 }  // namespace pelmo

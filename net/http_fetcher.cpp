@@ -14,16 +14,13 @@ namespace pelmo {
 
 std::string* HttpFetcher::Fetch(std::string_view address) {
   if (pageText) {
-    outcome_ = FetchOutcome::Refused;
-    failureReason_ = "the fetcher still holds a page";
+    result_ = Failure(Reason::TextHeld, "the fetcher still holds a page");
     return nullptr;
   }
   // A refused call above keeps everything; every other call starts from an empty fetcher.
   rawText.reset();
   httpStatus_ = 0;
   attempts_ = 0;
-  gotResponse_ = false;
-  failureReason_.clear();
   // The scheme test is case-sensitive on purpose: "HTTP:" is not taken for the network.
   if (address.starts_with("http:") || address.starts_with("https:")) {
     return FetchHttp(std::string(address));
@@ -36,75 +33,74 @@ void HttpFetcher::Clear() {
   pageText.reset();
 }
 
-std::string* HttpFetcher::Fail(FetchOutcome outcome, std::string reason) {
+std::string* HttpFetcher::Fail(Result result) {
   rawText.reset();
   pageText.reset();
-  outcome_ = outcome;
-  failureReason_ = std::move(reason);
+  result_ = std::move(result);
   return nullptr;
 }
 
 std::string* HttpFetcher::FetchFile(std::string_view address) {
   const std::optional<std::string> path = FileAddressPath(address);
   if (!path) {
-    return Fail(FetchOutcome::UnsupportedAddress, "unsupported address");
+    return Fail(Failure(Reason::UnsupportedAddress, "unsupported address"));
   }
-  FileRead read = ReadLocalFile(*path, options_.maxTextBytes);
-  if (!read.text) {
-    return Fail(FetchOutcome::FileUnreadable, std::move(read.reason));
+  std::string text;
+  if (Result read = ReadLocalFile(*path, options_.maxTextBytes, text); !read.ok()) {
+    return Fail(std::move(read));
   }
-  pageText = std::move(read.text);
-  outcome_ = FetchOutcome::Page;
+  pageText = std::move(text);
+  result_ = {};
   return &*pageText;
 }
 
 std::string* HttpFetcher::FetchHttp(const std::string& address) {
   HttpSession session(options_, share_ == nullptr ? nullptr : share_->Handle());
   if (!session.IsOpen()) {
-    return Fail(FetchOutcome::SessionFailed, "cannot start an HTTP session");
+    return Fail(Failure(Reason::SessionFailed, "cannot start an HTTP session"));
   }
-  HttpAttempt attempt;
+  Result attempt;
+  std::string body;
+  bool answered = false;
   std::chrono::milliseconds pause = options_.firstRetryDelay;
   for (;;) {
     ++attempts_;
-    attempt = session.Get(address);
-    gotResponse_ = gotResponse_ || attempt.answered;
-    const bool failed = attempt.result == HttpAttempt::Result::RequestFailed ||
-                        attempt.result == HttpAttempt::Result::BodyFailed;
+    body.clear();
+    attempt = session.Get(address, body);
+    answered = answered || attempt.reason != Reason::NoAnswer;
+    const bool failed = attempt.reason == Reason::NoAnswer ||
+                        attempt.reason == Reason::RequestFailed ||
+                        attempt.reason == Reason::BodyCutShort;
     if (!failed || attempts_ >= options_.maxAttempts) {
       break;
     }
     std::this_thread::sleep_for(pause);
     pause = std::min(pause * 2, options_.maxRetryDelay);
   }
-  httpStatus_ = attempt.status;
-  switch (attempt.result) {
-    case HttpAttempt::Result::RequestFailed:
-      return Fail(FetchOutcome::RequestFailed, std::move(attempt.reason));
-    case HttpAttempt::Result::BodyFailed:
-      return Fail(FetchOutcome::BodyFailed, std::move(attempt.reason));
-    case HttpAttempt::Result::BodyTooLarge:
-      return Fail(FetchOutcome::BodyTooLarge, std::move(attempt.reason));
-    case HttpAttempt::Result::Response:
-      break;
+  httpStatus_ = attempt.code;
+  if (attempt.reason == Reason::NoAnswer && answered) {
+    // An earlier attempt had an answer: the service is there, only this page failed.
+    attempt.reason = Reason::RequestFailed;
   }
-  if (attempt.status != 200) {
+  if (attempt.reason == Reason::StatusNotOk) {
     // The server answered, but not with a page: empty texts, not null ones.
     rawText.emplace();
     pageText.emplace();
-    outcome_ = FetchOutcome::StatusNotOk;
-    failureReason_ = "HTTP status " + std::to_string(attempt.status);
+    result_ = std::move(attempt);
     return &*pageText;
+  }
+  if (!attempt.ok()) {
+    return Fail(std::move(attempt));
   }
   try {
     // Text that is not valid EUC-JP ends before the first bad sequence.
-    pageText = ConvertEucJpToShiftJis(attempt.text);
+    pageText = ConvertEucJpToShiftJis(body);
   } catch (const std::bad_alloc&) {
     // The received text fitted, its converted copy did not.
-    return Fail(FetchOutcome::BodyTooLarge, "page too large");
+    return Fail(Failure(Reason::TooLarge, "page too large", attempt.code));
   }
-  rawText = std::move(attempt.text);
-  outcome_ = FetchOutcome::Page;
+  rawText = std::move(body);
+  result_ = std::move(attempt);
   return &*pageText;
 }
 

@@ -10,7 +10,7 @@
 // after a pause that grows from attempt to attempt, up to options.maxAttempts requests in
 // all. A response with a status other than 200 is not a failure and is not repeated: both
 // texts become empty strings. Null texts therefore mean "nothing obtained",
-// empty texts "the server answered without a page"; Outcome() tells them apart from an
+// empty texts "the server answered without a page"; LastResult() tells them apart from an
 // empty page with status 200.
 //
 // Fetchers given the same ConnectionShare use its kept connections, TLS sessions and name
@@ -25,23 +25,11 @@
 #include <string_view>
 #include <utility>
 
+#include "base/result.h"
 #include "net/connection_share.h"
 #include "net/http_options.h"
 
 namespace pelmo {
-
-enum class FetchOutcome {
-  None,                // no Fetch yet
-  Page,                // status 200 or a local file: `pageText` holds the text (maybe empty)
-  StatusNotOk,         // the final status was not 200 (HttpStatus()); both texts are empty
-  Refused,             // Fetch was called while a `pageText` was held; nothing changed
-  UnsupportedAddress,  // neither http:, https: nor a local file address
-  FileUnreadable,      // a local file that could not be opened or read, or was too large
-  RequestFailed,       // every attempt failed before a status was read
-  BodyFailed,          // the status was 200 but the body could not be read to its end
-  BodyTooLarge,        // the text would exceed options.maxTextBytes, or memory ran out for it
-  SessionFailed,       // the HTTP library could not set up a session
-};
 
 class HttpFetcher {
  public:
@@ -61,22 +49,20 @@ class HttpFetcher {
   // maxAttempts * attemptTimeout plus the pauses between attempts.
   std::string* Fetch(std::string_view address);
 
-  // Releases `rawText`, then `pageText`, leaving both null. The outcome of the last Fetch
+  // Releases `rawText`, then `pageText`, leaving both null. The result of the last Fetch
   // stays readable.
   void Clear();
 
-  // How the last Fetch ended.
-  FetchOutcome Outcome() const { return outcome_; }
+  // How the last Fetch ended: ok with a page (status 200, `code` 200, or a local file);
+  // StatusNotOk with the status in `code`; NoAnswer when no attempt got a status line
+  // (refused, timed out, reset, name not found), RequestFailed when one did but none
+  // brought a final status; else why no page was had, in a few words in `message`
+  // ("connection refused", "page too large"). Ok before the first Fetch.
+  const Result& LastResult() const { return result_; }
   // The final HTTP status of the last Fetch, 0 when none was read.
   int HttpStatus() const { return httpStatus_; }
   // Requests made by the last Fetch.
   int Attempts() const { return attempts_; }
-  // Whether any attempt of the last Fetch got an HTTP response (a status line); false when
-  // the service never answered (refused, timed out, reset, name not found, ...).
-  bool GotResponse() const { return gotResponse_; }
-  // Why the last Fetch obtained no page, in a few words ("connection refused", "timed out",
-  // "HTTP status 404", "page too large", ...); empty after a page was obtained.
-  const std::string& FailureReason() const { return failureReason_; }
 
   // The page in Shift_JIS with CR LF line ends. Callers may edit it in place.
   std::optional<std::string> pageText;
@@ -86,15 +72,13 @@ class HttpFetcher {
  private:
   std::string* FetchHttp(const std::string& address);
   std::string* FetchFile(std::string_view address);
-  std::string* Fail(FetchOutcome outcome, std::string reason);
+  std::string* Fail(Result result);
 
   HttpFetchOptions options_;
   ConnectionShare* share_ = nullptr;
-  FetchOutcome outcome_ = FetchOutcome::None;
+  Result result_;
   int httpStatus_ = 0;
   int attempts_ = 0;
-  bool gotResponse_ = false;
-  std::string failureReason_;
 };
 
 }  // namespace pelmo

@@ -98,10 +98,10 @@ TEST(HttpFetcherTest, PageWithLineFeedsIsExpanded) {
   EXPECT_EQ(text, &*fetcher.pageText);
   EXPECT_EQ(*fetcher.pageText, "a\r\nb");
   EXPECT_EQ(*fetcher.rawText, "a\r\nb");
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::Page);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::Ok);
   EXPECT_EQ(fetcher.HttpStatus(), 200);
   EXPECT_EQ(fetcher.Attempts(), 1);
-  EXPECT_EQ(fetcher.FailureReason(), "");
+  EXPECT_EQ(fetcher.LastResult().code, 200);
 }
 
 TEST(HttpFetcherTest, CrLfBecomesCrCrLf) {
@@ -130,7 +130,7 @@ TEST(HttpFetcherTest, InvalidEucJpCutsOnlyThePageText) {
             "ab\x85"
             "cd");
   EXPECT_EQ(*fetcher.pageText, "ab");
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::Page);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::Ok);
 }
 
 TEST(HttpFetcherTest, ZeroByteEndsTheText) {
@@ -146,7 +146,7 @@ TEST(HttpFetcherTest, EmptyPageIsAPage) {
   HttpFetcher fetcher;
   ASSERT_NE(fetcher.Fetch(TextUrl(server, "")), nullptr);
   EXPECT_EQ(*fetcher.pageText, "");
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::Page);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::Ok);
 }
 
 TEST(HttpFetcherTest, StatusOtherThan200GivesEmptyTexts) {
@@ -157,9 +157,9 @@ TEST(HttpFetcherTest, StatusOtherThan200GivesEmptyTexts) {
   ASSERT_TRUE(fetcher.rawText.has_value());
   EXPECT_EQ(*fetcher.pageText, "");
   EXPECT_EQ(*fetcher.rawText, "");
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::StatusNotOk);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::StatusNotOk);
   EXPECT_EQ(fetcher.HttpStatus(), 404);
-  EXPECT_EQ(fetcher.FailureReason(), "HTTP status 404");
+  EXPECT_EQ(fetcher.LastResult().code, 404);
   EXPECT_EQ(fetcher.Attempts(), 1);
 }
 
@@ -179,8 +179,8 @@ TEST(HttpFetcherTest, EleventhRedirectFailsEveryAttempt) {
   EXPECT_EQ(fetcher.Fetch(server.Url("/hop/11")), nullptr);
   EXPECT_FALSE(fetcher.pageText.has_value());
   EXPECT_FALSE(fetcher.rawText.has_value());
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::RequestFailed);
-  EXPECT_EQ(fetcher.FailureReason(), "too many redirects");
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::RequestFailed);
+  EXPECT_EQ(fetcher.LastResult().message, "too many redirects");
   EXPECT_EQ(fetcher.Attempts(), 12);
   EXPECT_EQ(server.requests(), 12 * 11);
 }
@@ -214,7 +214,7 @@ TEST(HttpFetcherTest, HeldPageRefusesAnotherFetch) {
   EXPECT_EQ(fetcher.Fetch(TextUrl(server, "second")), nullptr);
   EXPECT_EQ(*fetcher.pageText, "fir");
   EXPECT_EQ(*fetcher.rawText, "first");
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::Refused);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::TextHeld);
   EXPECT_EQ(server.requests(), 1);
 
   fetcher.Clear();
@@ -230,7 +230,7 @@ TEST(HttpFetcherTest, ClearOnEmptyFetcherDoesNothing) {
   fetcher.Clear();
   EXPECT_FALSE(fetcher.pageText.has_value());
   EXPECT_FALSE(fetcher.rawText.has_value());
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::None);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::Ok);
 }
 
 TEST(HttpFetcherTest, PageOverTheLimitIsDropped) {
@@ -242,8 +242,8 @@ TEST(HttpFetcherTest, PageOverTheLimitIsDropped) {
   fetcher.Clear();
   EXPECT_EQ(fetcher.Fetch(TextUrl(server, "123456789\n")), nullptr);
   EXPECT_FALSE(fetcher.rawText.has_value());
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::BodyTooLarge);
-  EXPECT_EQ(fetcher.FailureReason(), "page too large");
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::TooLarge);
+  EXPECT_EQ(fetcher.LastResult().message, "page too large");
   EXPECT_EQ(fetcher.Attempts(), 1);
 }
 
@@ -255,8 +255,8 @@ TEST(HttpFetcherTest, DefaultLimitIs4MiB) {
   EXPECT_EQ(text->size(), kDefaultCap);
   fetcher.Clear();
   EXPECT_EQ(fetcher.Fetch(server.Url("/big?size=" + std::to_string(kDefaultCap + 1))), nullptr);
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::BodyTooLarge);
-  EXPECT_EQ(fetcher.FailureReason(), "page too large");
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::TooLarge);
+  EXPECT_EQ(fetcher.LastResult().message, "page too large");
 }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -293,9 +293,9 @@ std::size_t AddressSpaceBytes() {
   if (fetcher.Fetch(url) != nullptr) {
     _exit(1);
   }
-  const bool tooLarge = fetcher.Outcome() == FetchOutcome::BodyTooLarge &&
-                        fetcher.FailureReason() == "page too large";
-  _exit(tooLarge ? 0 : 10 + static_cast<int>(fetcher.Outcome()));
+  const bool tooLarge = fetcher.LastResult().reason == Reason::TooLarge &&
+                        fetcher.LastResult().message == "page too large";
+  _exit(tooLarge ? 0 : 10 + static_cast<int>(fetcher.LastResult().reason));
 }
 
 #endif
@@ -335,7 +335,7 @@ TEST(HttpFetcherTest, CapitalSchemeIsNotFetched) {
   std::string url = server.Url("/agent");
   url.replace(0, 4, "HTTP");
   EXPECT_EQ(fetcher.Fetch(url), nullptr);
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::UnsupportedAddress);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::UnsupportedAddress);
   EXPECT_EQ(server.requests(), 0);
 }
 

@@ -54,8 +54,8 @@ TEST(HttpWireTest, TwelveFailuresGiveNull) {
   EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
   EXPECT_FALSE(fetcher.pageText.has_value());
   EXPECT_FALSE(fetcher.rawText.has_value());
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::RequestFailed);
-  EXPECT_EQ(fetcher.FailureReason(), "connection closed without a response");
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::NoAnswer);
+  EXPECT_EQ(fetcher.LastResult().message, "connection closed without a response");
   EXPECT_EQ(fetcher.Attempts(), 12);
   EXPECT_EQ(server.connections(), 12);
 }
@@ -77,8 +77,8 @@ TEST(HttpWireTest, RefusedConnectionIsRetriedAndReported) {
   }
   HttpFetcher fetcher(QuickRetries());
   EXPECT_EQ(fetcher.Fetch("http://127.0.0.1:" + std::to_string(port) + "/t"), nullptr);
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::RequestFailed);
-  EXPECT_EQ(fetcher.FailureReason(), "connection refused");
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::NoAnswer);
+  EXPECT_EQ(fetcher.LastResult().message, "connection refused");
   EXPECT_EQ(fetcher.Attempts(), 12);
 }
 
@@ -91,7 +91,7 @@ TEST(HttpWireTest, ServerThatNeverAnswersTimesOut) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
   const auto elapsed = std::chrono::steady_clock::now() - start;
-  EXPECT_EQ(fetcher.FailureReason(), "timed out");
+  EXPECT_EQ(fetcher.LastResult().message, "timed out");
   EXPECT_EQ(server.connections(), 2);
   EXPECT_GE(elapsed, std::chrono::milliseconds(1900));
   EXPECT_LT(elapsed, std::chrono::seconds(8));
@@ -109,7 +109,26 @@ TEST(HttpWireTest, BodyCutShortIsTriedAgain) {
   ASSERT_NE(fetcher.Fetch(server.Url("http", "/t")), nullptr);
   EXPECT_EQ(*fetcher.pageText, "whole");
   EXPECT_EQ(fetcher.Attempts(), 3);
-  EXPECT_TRUE(fetcher.GotResponse());
+  EXPECT_TRUE(fetcher.LastResult().ok());
+}
+
+// A service that answered once, even with a broken body, is there: later attempts that get
+// no answer at all do not make the fetch count as unanswered.
+TEST(HttpWireTest, AnsweredOnceIsNotNoAnswer) {
+  RawTestServer server([](int fd, int index) {
+    net_test::ReadRequestHead(fd);
+    if (index == 0) {
+      net_test::SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly this");
+    }
+    return After::Close;
+  });
+  HttpFetchOptions options = QuickRetries();
+  options.maxAttempts = 3;
+  HttpFetcher fetcher(options);
+  EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::RequestFailed);
+  EXPECT_EQ(fetcher.LastResult().message, "connection closed without a response");
+  EXPECT_EQ(fetcher.Attempts(), 3);
 }
 
 TEST(HttpWireTest, BodyCutShortEveryTimeGivesNull) {
@@ -121,7 +140,7 @@ TEST(HttpWireTest, BodyCutShortEveryTimeGivesNull) {
   HttpFetcher fetcher(QuickRetries());
   EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
   EXPECT_FALSE(fetcher.rawText.has_value());
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::BodyFailed);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::BodyCutShort);
   EXPECT_EQ(fetcher.HttpStatus(), 200);
   EXPECT_EQ(server.connections(), 12);
 }
@@ -137,8 +156,8 @@ TEST(HttpWireTest, StalledBodyTimesOutAndIsTriedAgain) {
   options.maxAttempts = 2;
   HttpFetcher fetcher(options);
   EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::BodyFailed);
-  EXPECT_EQ(fetcher.FailureReason(), "timed out");
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::BodyCutShort);
+  EXPECT_EQ(fetcher.LastResult().message, "timed out");
   EXPECT_EQ(server.connections(), 2);
 }
 
@@ -158,8 +177,8 @@ TEST(HttpWireTest, TricklingBodyTimesOutAsAWhole) {
   options.maxAttempts = 1;
   HttpFetcher fetcher(options);
   EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::BodyFailed);
-  EXPECT_EQ(fetcher.FailureReason(), "timed out");
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::BodyCutShort);
+  EXPECT_EQ(fetcher.LastResult().message, "timed out");
 }
 
 // The pauses between failed attempts double from the first one up to the largest; a
@@ -219,7 +238,7 @@ std::vector<std::string> FetchPages(const RawTestServer& server, int count,
   for (int i = 0; i < count; ++i) {
     HttpFetcher fetcher(QuickRetries(), &share);
     const std::string* text = fetcher.Fetch(server.Url("http", "/t?p=" + std::to_string(i)));
-    pages.push_back(text ? *text : fetcher.FailureReason());
+    pages.push_back(text ? *text : fetcher.LastResult().message);
     if (attempts) {
       attempts->push_back(fetcher.Attempts());
     }
@@ -262,7 +281,7 @@ TEST(HttpWireTest, ErrorStatusWithCutBodyStillCounts) {
   HttpFetcher fetcher;
   ASSERT_NE(fetcher.Fetch(server.Url("http", "/t")), nullptr);
   EXPECT_EQ(*fetcher.pageText, "");
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::StatusNotOk);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::StatusNotOk);
   EXPECT_EQ(fetcher.HttpStatus(), 503);
   EXPECT_EQ(server.connections(), 1);
 }
@@ -362,7 +381,7 @@ TEST(HttpWireTest, HttpsAddressIsFetchedOverTheNetwork) {
   RawTestServer server([](int, int) { return After::Close; });
   HttpFetcher fetcher(QuickRetries());
   EXPECT_EQ(fetcher.Fetch(server.Url("https", "/t")), nullptr);
-  EXPECT_EQ(fetcher.Outcome(), FetchOutcome::RequestFailed);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::NoAnswer);
   EXPECT_EQ(server.connections(), 12);
 }
 

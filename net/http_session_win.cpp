@@ -102,33 +102,31 @@ DWORD QueryNumber(HINTERNET request, DWORD what) {
   return value;
 }
 
-// Reads the body of a 200 response into `attempt`.
-void ReadBody(HINTERNET request, std::size_t limit, HttpAttempt& attempt) {
-  ReceivedText body(limit);
-  body.Reserve(QueryNumber(request, WINHTTP_QUERY_CONTENT_LENGTH));
+// Reads the body of a 200 response into `body`.
+Result ReadBody(HINTERNET request, std::size_t limit, std::string& body) {
+  ReceivedText received(limit);
+  received.Reserve(QueryNumber(request, WINHTTP_QUERY_CONTENT_LENGTH));
   std::string chunk(kReadSize, '\0');
   for (;;) {
     DWORD got = 0;
     if (!::WinHttpReadData(request, chunk.data(), kReadSize, &got)) {
-      attempt.result = HttpAttempt::Result::BodyFailed;
-      attempt.reason = ::GetLastError() == ERROR_WINHTTP_TIMEOUT ? "timed out" : "body cut short";
-      return;
+      return Failure(Reason::BodyCutShort,
+                     ::GetLastError() == ERROR_WINHTTP_TIMEOUT ? "timed out" : "body cut short",
+                     200);
     }
     if (got == 0) {
       break;
     }
-    const auto status = body.Append(std::string_view(chunk.data(), got));
+    const auto status = received.Append(std::string_view(chunk.data(), got));
     if (status == ReceivedText::Status::TooLarge) {
-      attempt.result = HttpAttempt::Result::BodyTooLarge;
-      attempt.reason = "page too large";
-      return;
+      return Failure(Reason::TooLarge, "page too large", 200);
     }
     if (status == ReceivedText::Status::Ended) {
       break;
     }
   }
-  attempt.result = HttpAttempt::Result::Response;
-  attempt.text = body.TakeText();
+  body = received.TakeText();
+  return ResponseResult(200);
 }
 
 }  // namespace
@@ -191,12 +189,12 @@ WinHttpSession::~WinHttpSession() {
   }
 }
 
-HttpAttempt WinHttpSession::Get(const std::string& address) {
-  HttpAttempt attempt;
+Result WinHttpSession::Get(const std::string& address, std::string& body) {
   AddressParts parts;
   if (!SplitAddress(address, parts)) {
-    attempt.reason = WinHttpFailureReason(::GetLastError(), L"", 0);
-    return attempt;
+    // No host yet: an empty one, built without copying a wide literal, which g++ 12 at link
+    // time takes for an over-read.
+    return Failure(Reason::NoAnswer, WinHttpFailureReason(::GetLastError(), std::wstring(), 0));
   }
   const Internet connection(::WinHttpConnect(session_, parts.host.c_str(), parts.port, 0));
   const Internet request(
@@ -205,8 +203,8 @@ HttpAttempt WinHttpSession::Get(const std::string& address) {
                                         parts.secure ? WINHTTP_FLAG_SECURE : 0)
                  : nullptr);
   if (!request) {
-    attempt.reason = WinHttpFailureReason(::GetLastError(), parts.host, parts.port);
-    return attempt;
+    return Failure(Reason::NoAnswer,
+                   WinHttpFailureReason(::GetLastError(), parts.host, parts.port));
   }
   // Set on the request, as the session may be the run's, shared with other settings.
   ::WinHttpSetTimeouts(request.get(), connectTimeout_, connectTimeout_, stallTimeout_,
@@ -217,18 +215,15 @@ HttpAttempt WinHttpSession::Get(const std::string& address) {
   if (!::WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                             WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
       !::WinHttpReceiveResponse(request.get(), nullptr)) {
-    attempt.reason = WinHttpFailureReason(::GetLastError(), parts.host, parts.port);
-    return attempt;
+    return Failure(Reason::NoAnswer,
+                   WinHttpFailureReason(::GetLastError(), parts.host, parts.port));
   }
-  attempt.status = static_cast<int>(QueryNumber(request.get(), WINHTTP_QUERY_STATUS_CODE));
-  attempt.answered = attempt.status != 0;
-  if (attempt.status != 200) {
+  const auto status = static_cast<int>(QueryNumber(request.get(), WINHTTP_QUERY_STATUS_CODE));
+  if (status != 200) {
     // Only a page is worth reading.
-    attempt.result = HttpAttempt::Result::Response;
-    return attempt;
+    return ResponseResult(status);
   }
-  ReadBody(request.get(), maxTextBytes_, attempt);
-  return attempt;
+  return ReadBody(request.get(), maxTextBytes_, body);
 }
 
 }  // namespace pelmo

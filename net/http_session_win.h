@@ -27,7 +27,8 @@ class WinHttpSession {
   // False when WinHTTP could not open a session; Get must not be called then.
   bool IsOpen() const { return session_ != nullptr; }
 
-  HttpAttempt Get(const std::string& address);
+  // Makes one request (see net/http_attempt.h); the body of a 200 response goes to `body`.
+  Result Get(const std::string& address, std::string& body);
 
  private:
   void* session_;  // HINTERNET, kept opaque so that users of this header do not see windows.h

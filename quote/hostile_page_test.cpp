@@ -58,7 +58,7 @@ class MemoryStream {
 class HostilePageTest : public ::testing::Test {
  protected:
   // Runs the page step on `page`, noting the depth of the tree it built.
-  PageOutcome Read(const std::string& page, const char* label) {
+  Result Read(const std::string& page, const char* label) {
     job_.errorStream = notes_.file();
     hostile::CannedPageSource source(page);
     const TreeParser measuring = [this](std::string_view text,
@@ -69,8 +69,8 @@ class HostilePageTest : public ::testing::Test {
       });
     };
     const auto start = std::chrono::steady_clock::now();
-    const PageOutcome outcome = FetchQuotePage(job_, FromCalendar(2007, 1, 1),
-                                               FromCalendar(2007, 1, 31), source, measuring);
+    const Result outcome = FetchQuotePage(job_, FromCalendar(2007, 1, 1), FromCalendar(2007, 1, 31),
+                                          source, measuring);
     const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
     std::printf("[  timing  ] %s (%zu bytes): %lld ms\n", label, page.size(),
@@ -106,8 +106,8 @@ class HostilePageTest : public ::testing::Test {
 
 TEST_F(HostilePageTest, UnclosedQuoteTakesTheRestOfTheTable) {
   const std::size_t bytes = (std::size_t{64} << 20) / kScale;
-  const PageOutcome outcome = Read(hostile::UnclosedQuotePage(bytes), "unclosed quote");
-  EXPECT_TRUE(outcome.fetched);
+  const Result outcome = Read(hostile::UnclosedQuotePage(bytes), "unclosed quote");
+  EXPECT_TRUE(outcome.ok());
   ExpectKnownRows();
   // The rows inside the quote are attribute text, not rows.
   EXPECT_EQ(RecordOn(6), nullptr);
@@ -120,8 +120,8 @@ TEST_F(HostilePageTest, UnclosedQuoteWithoutTableEndIsCutAway) {
   const std::size_t bytes = (std::size_t{64} << 20) / kScale;
   std::string page = "<!--/tab--><table><table><tr><td a=\"";
   page.append(bytes, 'x');
-  const PageOutcome outcome = Read(page, "unclosed quote, no table end");
-  EXPECT_TRUE(outcome.fetched);
+  const Result outcome = Read(page, "unclosed quote, no table end");
+  EXPECT_TRUE(outcome.ok());
   EXPECT_EQ(depth_, -1) << "an empty cut text must not be parsed";
   EXPECT_TRUE(job_.records.empty());
   EXPECT_EQ(job_.columnCount, 0);
@@ -192,9 +192,9 @@ TEST_P(HostileNestingTest, DepthIsCapped) {
                                             "td", "th", "li",   "blockquote", "table",  "ul",
                                             "dl", "dd", "dt",   "ol",         "tt",     "em"};
   const Nesting& n = GetParam();
-  const PageOutcome outcome =
+  const Result outcome =
       Read(hostile::NestedPage(n.open, n.close, 200000 / kScale), ("nested " + n.name).c_str());
-  EXPECT_TRUE(outcome.fetched);
+  EXPECT_TRUE(outcome.ok());
   ExpectKnownRows();
   EXPECT_LE(depth_, kMaxElementDepth);
   if (std::find(nesting.begin(), nesting.end(), n.name) != nesting.end()) {
@@ -210,8 +210,8 @@ INSTANTIATE_TEST_SUITE_P(EveryContainer, HostileNestingTest,
 
 TEST_F(HostilePageTest, MillionSiblingRowsAreEachEchoed) {
   const int count = 1000000 / kScale;
-  const PageOutcome outcome = Read(hostile::SiblingRowsPage(count), "sibling rows");
-  EXPECT_TRUE(outcome.fetched);
+  const Result outcome = Read(hostile::SiblingRowsPage(count), "sibling rows");
+  EXPECT_TRUE(outcome.ok());
   ExpectKnownRows();
   EXPECT_EQ(job_.records.size(), 2u);
   // A one-cell note row echoes its first text, read as a date that it is not.
@@ -223,9 +223,8 @@ TEST_F(HostilePageTest, MillionSiblingRowsAreEachEchoed) {
 }
 
 TEST_F(HostilePageTest, SmallTagsJoinedByRemovalsAllGo) {
-  const PageOutcome outcome =
-      Read(hostile::JoinedSmallTagsPage(100000 / kScale), "joined small tags");
-  EXPECT_TRUE(outcome.fetched);
+  const Result outcome = Read(hostile::JoinedSmallTagsPage(100000 / kScale), "joined small tags");
+  EXPECT_TRUE(outcome.ok());
   ExpectKnownRows();
   const QuoteRecord* row = RecordOn(6);
   ASSERT_NE(row, nullptr);
@@ -233,8 +232,8 @@ TEST_F(HostilePageTest, SmallTagsJoinedByRemovalsAllGo) {
 }
 
 TEST_F(HostilePageTest, AttributeListsTheLexerReadsTwice) {
-  const PageOutcome outcome = Read(hostile::AttributeTagsPage(200000 / kScale), "attribute tags");
-  EXPECT_TRUE(outcome.fetched);
+  const Result outcome = Read(hostile::AttributeTagsPage(200000 / kScale), "attribute tags");
+  EXPECT_TRUE(outcome.ok());
   ExpectKnownRows();
   const QuoteRecord* row = RecordOn(6);
   ASSERT_NE(row, nullptr);
@@ -243,9 +242,8 @@ TEST_F(HostilePageTest, AttributeListsTheLexerReadsTwice) {
 }
 
 TEST_F(HostilePageTest, CellOfTenMegabytesOfCommas) {
-  const PageOutcome outcome =
-      Read(hostile::CommaCellPage(std::size_t{10000000} / kScale), "comma cell");
-  EXPECT_TRUE(outcome.fetched);
+  const Result outcome = Read(hostile::CommaCellPage(std::size_t{10000000} / kScale), "comma cell");
+  EXPECT_TRUE(outcome.ok());
   ExpectKnownRows();
   const QuoteRecord* row = RecordOn(6);
   ASSERT_NE(row, nullptr);
@@ -256,12 +254,12 @@ TEST_F(HostilePageTest, CellOfTenMegabytesOfCommas) {
 TEST_F(HostilePageTest, HugeCharacterReferences) {
   const int count = 1000000 / kScale;
   // Without the page around them there is no table to cut out.
-  const PageOutcome bare = Read(hostile::References(count), "bare references");
-  EXPECT_TRUE(bare.fetched);
+  const Result bare = Read(hostile::References(count), "bare references");
+  EXPECT_TRUE(bare.ok());
   EXPECT_TRUE(job_.records.empty());
 
-  const PageOutcome outcome = Read(hostile::ReferenceCellPage(count), "reference cell");
-  EXPECT_TRUE(outcome.fetched);
+  const Result outcome = Read(hostile::ReferenceCellPage(count), "reference cell");
+  EXPECT_TRUE(outcome.ok());
   ExpectKnownRows();
   const QuoteRecord* row = RecordOn(6);
   ASSERT_NE(row, nullptr);
@@ -274,14 +272,14 @@ TEST_F(HostilePageTest, HugeCharacterReferences) {
   const std::string notePage =
       hostile::WrapAsServicePage("<table>" + hostile::KnownRows() + "<tr><td>x</td><td>" +
                                  hostile::References(count) + "</td></tr></table>");
-  EXPECT_TRUE(Read(notePage, "reference note").fetched);
+  EXPECT_TRUE(Read(notePage, "reference note").ok());
   EXPECT_TRUE(notes_.Text() == "0000/00/01," + std::string(count, '\xFF') + "\r\n")
       << notes_.Text().size() << " bytes of notes";
 }
 
 TEST_F(HostilePageTest, RowOfTenThousandCellsKeepsSixValues) {
-  const PageOutcome outcome = Read(hostile::WideRowPage(10000), "wide row");
-  EXPECT_TRUE(outcome.fetched);
+  const Result outcome = Read(hostile::WideRowPage(10000), "wide row");
+  EXPECT_TRUE(outcome.ok());
   ExpectKnownRows();
   const QuoteRecord* row = RecordOn(6);
   ASSERT_NE(row, nullptr);

@@ -176,7 +176,7 @@ inline std::string WideRowPage(int cells) {
 class CannedPageSource : public PageSource {
  public:
   explicit CannedPageSource(const std::string& page) : page_(page) {}
-  PageResult Get(const std::string&) override { return {page_, ""}; }
+  PageResult Get(const std::string&) override { return {page_, {}}; }
 
  private:
   const std::string& page_;

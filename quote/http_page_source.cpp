@@ -13,12 +13,10 @@ PageResult HttpPageSource::Get(const std::string& url) {
   }
   HttpFetcher fetcher(std::move(options), &share_);
   fetcher.Fetch(url);
-  PageResult result;
-  if (fetcher.Outcome() != FetchOutcome::Page) {
-    result.failure = fetcher.FailureReason().empty() ? "no page" : fetcher.FailureReason();
-    result.noAnswer = fetcher.Outcome() == FetchOutcome::RequestFailed && !fetcher.GotResponse();
+  PageResult result{{}, fetcher.LastResult()};
+  if (fetcher.pageText) {
+    result.text = std::move(*fetcher.pageText);
   }
-  result.text = std::move(fetcher.pageText);
   fetcher.Clear();
   return result;
 }

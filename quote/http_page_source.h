@@ -16,8 +16,7 @@ class HttpPageSource : public PageSource {
   explicit HttpPageSource(HttpFetchOptions options) : options_(std::move(options)) {}
 
   // One fresh fetcher per page, on the source's kept connections; its text is moved out and
-  // the fetcher released before returning. A status other than 200 gives an empty text and
-  // the fetcher's reason.
+  // the fetcher released before returning, with the fetcher's result.
   PageResult Get(const std::string& url) override;
 
   void SetSingleAttempt(bool single) override { singleAttempt_ = single; }

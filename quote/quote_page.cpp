@@ -1,5 +1,7 @@
 #include "quote/quote_page.h"
 
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "quote/page_text.h"
@@ -20,19 +22,19 @@ const HtmlNode* FindTable(const HtmlNode& root) {
   return node;
 }
 
-PageOutcome FetchQuotePage(DownloadJob& job, SerialDate first, SerialDate last, PageSource& source,
-                           const TreeParser& parseTree) {
+Result FetchQuotePage(DownloadJob& job, SerialDate first, SerialDate last, PageSource& source,
+                      const TreeParser& parseTree) {
   PageResult page = source.Get(BuildQuoteUrl(job, first, last));
-  if (!page.failure.empty() || !page.text) {
-    return {false, page.failure.empty() ? std::string("no page text") : std::move(page.failure),
-            page.noAnswer};
+  if (!page.result.ok()) {
+    return std::move(page.result);
   }
-  CutToTable(page.text);
-  StripElementTags(page.text, "small");
-  if (page.text->empty()) {
+  std::optional<std::string> text(std::move(page.text));
+  CutToTable(text);
+  StripElementTags(text, "small");
+  if (text->empty()) {
     return {};
   }
-  parseTree(*page.text, [&job](const HtmlNode& root) {
+  parseTree(*text, [&job](const HtmlNode& root) {
     if (const HtmlNode* table = FindTable(root)) {
       ReadTable(job, table);
     }

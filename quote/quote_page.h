@@ -5,27 +5,24 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "app/dates/serial_date.h"
 #include "app/records/download_job.h"
+#include "base/result.h"
 #include "html/html_node.h"
 
 namespace pelmo {
 
 // What a page request gave.
 struct PageResult {
-  // The page in Shift_JIS; null when nothing could be fetched, empty when the service
-  // answered with a status other than 200.
-  std::optional<std::string> text;
-  // Empty when the service answered 200; otherwise why the page could not be had, as a
-  // short phrase for a message ("connection refused", "HTTP status 404").
-  std::string failure;
-  // True when the service gave no HTTP response at all (refused, timed out, reset, name not
-  // found); a status other than 200 or a broken body is an answer.
-  bool noAnswer = false;
+  // The page in Shift_JIS, when `result` is ok.
+  std::string text;
+  // Ok with a page; otherwise why the page could not be had: NoAnswer when the service gave
+  // no HTTP response at all (refused, timed out, reset, name not found), StatusNotOk for a
+  // status other than 200, ... (see HttpFetcher::LastResult).
+  Result result;
 };
 
 // Fetches a page by address.
@@ -46,20 +43,13 @@ using TreeParser = std::function<void(std::string_view text,
 // The table of a prepared page's tree: the first child of `body`; null when there is none.
 const HtmlNode* FindTable(const HtmlNode& root);
 
-// What FetchQuotePage did with a window.
-struct [[nodiscard]] PageOutcome {
-  bool fetched = true;    // false: the page could not be had and added nothing
-  std::string failure;    // why, when not fetched
-  bool noAnswer = false;  // not fetched because the service gave no HTTP response at all
-};
-
 // Requests the table page for the window from `first` to `last` and reads its rows into the
 // job (records, splitEvents, columnCount, note rows on errorStream): the page is cut down to
 // its data table, its `small` tags are removed, and the tree is walked from the root to the
 // first child of `body`, which is the table. A page that cannot be fetched, or that answers
-// with a status other than 200, adds nothing and is reported in the outcome; a page without
-// a table adds nothing and counts as fetched.
-PageOutcome FetchQuotePage(DownloadJob& job, SerialDate first, SerialDate last, PageSource& source,
-                           const TreeParser& parseTree);
+// with a status other than 200, adds nothing and its source's result is returned; a page
+// without a table adds nothing and counts as fetched (ok).
+Result FetchQuotePage(DownloadJob& job, SerialDate first, SerialDate last, PageSource& source,
+                      const TreeParser& parseTree);
 
 }  // namespace pelmo

@@ -57,11 +57,11 @@ DownloadJob Job() {
 
 TEST(FetchQuotePageTest, ReadsPreparedTable) {
   DownloadJob job = Job();
-  CannedSource source({kPage, ""});
+  CannedSource source({kPage, {}});
   RecordingParser parser;
-  const PageOutcome outcome = FetchQuotePage(job, FromCalendar(2007, 1, 5),
-                                             FromCalendar(2007, 3, 31), source, parser.Parser());
-  EXPECT_TRUE(outcome.fetched);
+  const Result outcome = FetchQuotePage(job, FromCalendar(2007, 1, 5), FromCalendar(2007, 3, 31),
+                                        source, parser.Parser());
+  EXPECT_TRUE(outcome.ok());
   ASSERT_EQ(source.urls.size(), 1u);
   EXPECT_EQ(source.urls[0],
             "http://127.0.0.1:8730/t?c=2007&a=1&b=5&f=2007&d=3&e=31&g=d&s=1234.t&y=0&z=1234.t");
@@ -77,11 +77,11 @@ TEST(FetchQuotePageTest, ReadsPreparedTable) {
 
 TEST(FetchQuotePageTest, SameWindowTwiceKeepsOneRecordPerDate) {
   DownloadJob job = Job();
-  CannedSource source({kPage, ""});
+  CannedSource source({kPage, {}});
   RecordingParser parser;
   for (int i = 0; i < 2; ++i) {
-    EXPECT_TRUE(FetchQuotePage(job, SerialDate::Null(), SerialDate::Null(), source, parser.Parser())
-                    .fetched);
+    EXPECT_TRUE(
+        FetchQuotePage(job, SerialDate::Null(), SerialDate::Null(), source, parser.Parser()).ok());
   }
   EXPECT_EQ(job.records.size(), 1u);
   EXPECT_EQ(source.urls[1],
@@ -89,39 +89,36 @@ TEST(FetchQuotePageTest, SameWindowTwiceKeepsOneRecordPerDate) {
 }
 
 TEST(FetchQuotePageTest, FailuresAreReportedAndAddNothing) {
-  struct Case {
-    PageResult result;
-    std::string failure;
-  };
-  const std::vector<Case> cases = {
-      {{std::nullopt, "connection refused"}, "connection refused"},
-      {{std::nullopt, ""}, "no page text"},
-      {{std::string(), "HTTP status 404"}, "HTTP status 404"},
+  const std::vector<PageResult> cases = {
+      {"", Failure(Reason::NoAnswer, "connection refused")},
+      {"", Failure(Reason::BodyCutShort, "timed out", 200)},
+      {"", Failure(Reason::StatusNotOk, "", 404)},
       // A failed request's body is never read, even when it holds a table.
-      {{kPage, "HTTP status 500"}, "HTTP status 500"},
+      {kPage, Failure(Reason::StatusNotOk, "", 500)},
   };
-  for (const Case& c : cases) {
+  for (const PageResult& c : cases) {
     DownloadJob job = Job();
-    CannedSource source(c.result);
+    CannedSource source(c);
     RecordingParser parser;
-    const PageOutcome outcome = FetchQuotePage(job, FromCalendar(2007, 1, 5),
-                                               FromCalendar(2007, 3, 31), source, parser.Parser());
-    EXPECT_FALSE(outcome.fetched) << c.failure;
-    EXPECT_EQ(outcome.failure, c.failure);
-    EXPECT_TRUE(parser.texts.empty()) << c.failure;
-    EXPECT_TRUE(job.records.empty()) << c.failure;
+    const Result outcome = FetchQuotePage(job, FromCalendar(2007, 1, 5), FromCalendar(2007, 3, 31),
+                                          source, parser.Parser());
+    const std::string label = c.result.message + std::to_string(c.result.code);
+    EXPECT_EQ(outcome.reason, c.result.reason) << label;
+    EXPECT_EQ(outcome.code, c.result.code) << label;
+    EXPECT_EQ(outcome.message, c.result.message) << label;
+    EXPECT_TRUE(parser.texts.empty()) << label;
+    EXPECT_TRUE(job.records.empty()) << label;
   }
 }
 
 TEST(FetchQuotePageTest, PagesWithoutTableAddNothing) {
   for (const std::string page : {"<html>no tables</html>", "<!--/tab--><table>1</table>"}) {
     DownloadJob job = Job();
-    CannedSource source({page, ""});
+    CannedSource source({page, {}});
     RecordingParser parser;
-    const PageOutcome outcome = FetchQuotePage(job, FromCalendar(2007, 1, 5),
-                                               FromCalendar(2007, 3, 31), source, parser.Parser());
-    EXPECT_TRUE(outcome.fetched);
-    EXPECT_TRUE(outcome.failure.empty());
+    const Result outcome = FetchQuotePage(job, FromCalendar(2007, 1, 5), FromCalendar(2007, 3, 31),
+                                          source, parser.Parser());
+    EXPECT_TRUE(outcome.ok());
     EXPECT_TRUE(job.records.empty());
     EXPECT_EQ(job.columnCount, 0);
   }
@@ -129,14 +126,14 @@ TEST(FetchQuotePageTest, PagesWithoutTableAddNothing) {
 
 TEST(FetchQuotePageTest, WalkThatFindsNoNodeAddsNothing) {
   DownloadJob job = Job();
-  CannedSource source({kPage, ""});
+  CannedSource source({kPage, {}});
   // A tree whose root has no children.
   const TreeParser bare = [](std::string_view, const std::function<void(const HtmlNode&)>& visit) {
     HtmlNode root;
     visit(root);
   };
-  EXPECT_TRUE(FetchQuotePage(job, FromCalendar(2007, 1, 5), FromCalendar(2007, 3, 31), source, bare)
-                  .fetched);
+  EXPECT_TRUE(
+      FetchQuotePage(job, FromCalendar(2007, 1, 5), FromCalendar(2007, 3, 31), source, bare).ok());
   EXPECT_TRUE(job.records.empty());
 }
 
