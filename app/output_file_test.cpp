@@ -91,6 +91,26 @@ TEST(OutputLine, ValuesPrintAsPrintfDoes) {
   }
 }
 
+// Lines write their dates without the general formatter; they must match it everywhere
+// in the calendar, times of day and dates it does not write as digits included.
+TEST(OutputLine, DatesAsTheGeneralFormatterWritesThem) {
+  std::vector<SerialDate> dates = {SerialDate::Null(),
+                                   SerialDate::Invalid(),
+                                   FromCalendar(100, 1, 1),
+                                   FromCalendar(9999, 12, 31),
+                                   FromCalendar(1899, 12, 30),
+                                   FromCalendar(2007, 3, 13, 23, 59, 59),
+                                   SerialDate{NAN},
+                                   SerialDate{-INFINITY}};
+  for (double value = -700000.0; value < 3000000.0; value += 367.25) {
+    dates.push_back(SerialDate{value});
+  }
+  for (const SerialDate date : dates) {
+    ASSERT_EQ(FormatRecordLine(Record(date, {}), 0, ','), Format(date, "%Y/%m/%d") + "\r\n")
+        << "value " << date.value;
+  }
+}
+
 TEST(OutputLine, ColumnCountAndDateStatus) {
   const QuoteRecord record = Record(kMarch13, {1, 2, 3, 4, 5, 6});
   EXPECT_EQ(FormatRecordLine(record, 0, ','), "2007/03/13\r\n");
