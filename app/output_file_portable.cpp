@@ -49,21 +49,6 @@ void AppendValue(std::string& line, char separator, double value) {
   line.append(at, static_cast<std::size_t>(end - at));
 }
 
-// Appends `value` in at least `width` digits, zero-padded.
-void AppendPadded(std::string& line, unsigned value, int width) {
-  char digits[8];
-  char* const end = digits + sizeof digits;
-  char* at = end;
-  do {
-    *--at = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0 && at != digits);
-  while (end - at < width) {
-    *--at = '0';
-  }
-  line.append(at, static_cast<std::size_t>(end - at));
-}
-
 // The date as Format(date, "%Y/%m/%d") writes it. A file has a line per row, and the
 // general formatter's pattern walk, its broken-down time and its strings cost more than the
 // rest of the line; dates it would not write as digits go to it.
@@ -73,11 +58,11 @@ void AppendDate(std::string& line, SerialDate date) {
     line += Format(date, "%Y/%m/%d");
     return;
   }
-  AppendPadded(line, time->year, 1);
+  AppendZeroPadded(line, time->year, 1);
   line += '/';
-  AppendPadded(line, time->month, 2);
+  AppendZeroPadded(line, time->month, 2);
   line += '/';
-  AppendPadded(line, time->day, 2);
+  AppendZeroPadded(line, time->day, 2);
 }
 
 }  // namespace

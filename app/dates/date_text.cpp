@@ -110,10 +110,9 @@ bool ScanTime(DateScanner& scanner, DateFields& fields) {
   return true;
 }
 
+// Calendar fields are never negative.
 void AppendNumber(std::string& text, int value, int width) {
-  const std::string digits = std::to_string(value);
-  text.append(digits.size() < static_cast<std::size_t>(width) ? width - digits.size() : 0, '0');
-  text += digits;
+  AppendZeroPadded(text, static_cast<unsigned>(value), width);
 }
 
 // One "%x" field. The fields of dates and times are written here, the same on every system
@@ -195,6 +194,20 @@ SerialDate Parse(std::string_view text, TimeOfDay timeOfDay) {
     return SerialDate::Invalid();
   }
   return timeOfDay == TimeOfDay::Drop ? FromCalendar(fields.year, fields.month, fields.day) : date;
+}
+
+void AppendZeroPadded(std::string& text, unsigned value, int width) {
+  char digits[16];
+  char* const end = digits + sizeof digits;
+  char* at = end;
+  do {
+    *--at = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  while (end - at < width && at != digits) {
+    *--at = '0';
+  }
+  text.append(at, static_cast<std::size_t>(end - at));
 }
 
 std::string Format(SerialDate date, const char* pattern) {

@@ -106,4 +106,7 @@ SerialDate Parse(std::string_view text, TimeOfDay timeOfDay);
 // `pattern` (the program never changes its locale, so month names are English).
 std::string Format(SerialDate date, const char* pattern);
 
+// Appends `value` in at least `width` digits, zero-padded, as Format writes its fields.
+void AppendZeroPadded(std::string& text, unsigned value, int width);
+
 }  // namespace pelmo
