@@ -6,45 +6,44 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <memory>
 #include <string>
-#include <utility>
 
+#include "app/stored_line.h"
 #include "base/unique_file.h"
 #include "platform/platform.h"
 
 namespace pelmo {
 namespace {
 
-constexpr std::string_view kSeparators = ",\t";
-constexpr int kMaxValues = 6;
-
 constexpr std::size_t kReadSize = 64 * 1024;
+// How much of a refused line its message shows.
+constexpr std::size_t kExcerptBytes = 40;
+// What older versions wrote for a row whose date they could not read.
+constexpr std::string_view kUndatedRow = "Invalid DateTime";
 
-// Calls `take` with each line of `file`, its line feed included (the last line may have
-// none). Reads in large blocks: no line length limit, zero bytes kept, on every system.
-template <typename Take>
-void ForEachLine(std::FILE* file, Take take) {
+// The whole of `file` into `text`. 0, or the errno of a failed read.
+int ReadAll(std::FILE* file, std::string& text) {
   std::string block(kReadSize, '\0');
-  std::string pending;
   for (;;) {
     const std::size_t got = std::fread(block.data(), 1, block.size(), file);
-    if (got == 0) {
+    text.append(block.data(), got);
+    if (got < block.size()) {
       break;
     }
-    std::string_view rest(block.data(), got);
-    for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos;) {
-      pending.append(rest.substr(0, end + 1));
-      take(pending);
-      pending.clear();
-      rest.remove_prefix(end + 1);
-    }
-    pending.append(rest);
   }
-  if (!pending.empty()) {
-    take(pending);
+  // fread tells the end of the file from a failed read only through the error flag.
+  return std::ferror(file) ? (errno != 0 ? errno : EIO) : 0;
+}
+
+// The line starting at `pos` without its line end (LF, CR LF or CR); `pos` moves past it.
+std::string_view NextLine(std::string_view text, std::size_t& pos) {
+  const std::size_t begin = pos;
+  const std::size_t end = std::min(text.find_first_of("\r\n", begin), text.size());
+  pos = end;
+  if (pos < text.size()) {
+    pos += text.substr(pos, 2) == "\r\n" ? 2 : 1;
   }
+  return text.substr(begin, end - begin);
 }
 
 bool IsBlank(std::string_view line) {
@@ -52,80 +51,53 @@ bool IsBlank(std::string_view line) {
                      [](char c) { return std::isspace(static_cast<unsigned char>(c)); });
 }
 
-// The next field after `position`, skipping separators before it; empty at the end.
-std::string_view NextField(std::string_view line, std::size_t& position) {
-  const std::size_t begin = line.find_first_not_of(kSeparators, position);
-  if (begin == std::string_view::npos) {
-    position = line.size();
-    return {};
-  }
-  const std::size_t end = std::min(line.find_first_of(kSeparators, begin), line.size());
-  position = end;
-  return line.substr(begin, end - begin);
-}
-
-// As the C library reads a decimal: leading white space, then the longest number; 0 when
-// there is none. Held as a double, so the text's digits come back as they were written.
-double ReadValue(std::string_view field) {
-  const std::string text(field);
-  return std::strtod(text.c_str(), nullptr);
-}
-
-}  // namespace
-
-QuoteRecord ParseRecordLine(std::string_view line, int& valueCount) {
-  QuoteRecord record;
-  std::size_t position = 0;
-  record.date = Parse(NextField(line, position), TimeOfDay::Drop);
-  valueCount = 0;
-  for (std::string_view field = NextField(line, position);
-       !field.empty() && valueCount < kMaxValues; field = NextField(line, position)) {
-    record.values[valueCount++] = ReadValue(field);
-  }
-  record.source = RecordSource::ExistingFile;
-  return record;
-}
-
-void SkipByteOrderMark(std::string& line) {
-  if (line.starts_with(kByteOrderMark)) {
-    line.erase(0, kByteOrderMark.size());
-  }
-}
-
-namespace {
-
-// Reads every line of `stream` (taken over, null when it could not be opened) into the
-// job. Returns 0, or the errno of the failed open or read.
-int ReadExistingLines(std::FILE* stream, DownloadJob& job) {
+// Reads an opened file (taken over; null when it could not be opened) into the job.
+Result ReadOpened(std::FILE* stream, const std::string& path, DownloadJob& job) {
   const UniqueFile file(stream);
   if (!file) {
-    return errno;
+    return FileFailure(Reason::CannotRead, errno, path);
   }
-  bool firstLine = true;
-  ForEachLine(file.get(), [&](std::string& line) {
-    if (std::exchange(firstLine, false)) {
-      SkipByteOrderMark(line);
-    }
-    // Read as text: a CR LF line end is a line feed.
-    if (line.ends_with("\r\n")) {
-      line.erase(line.size() - 2, 1);
-    }
-    if (IsBlank(line)) {
-      return;
-    }
-    int valueCount = 0;
-    job.records.Append(ParseRecordLine(line, valueCount));
-    job.columnCount = std::max(job.columnCount, valueCount);
-  });
-  // fread tells the end of the file from a failed read only through the error flag.
-  return std::ferror(file.get()) ? (errno != 0 ? errno : EIO) : 0;
+  std::string text;
+  if (const int error = ReadAll(file.get(), text)) {
+    return FileFailure(Reason::CannotRead, error, path);
+  }
+  Result result = ReadStoredRows(text, path, job);
+  job.storedBytes = std::move(text);
+  return result;
 }
 
 }  // namespace
 
+Result ReadStoredRows(std::string_view text, const std::string& path, DownloadJob& job) {
+  if (text.starts_with(kByteOrderMark)) {
+    text.remove_prefix(kByteOrderMark.size());
+  }
+  std::size_t pos = 0;
+  for (int number = 1; pos < text.size(); ++number) {
+    const std::string_view line = NextLine(text, pos);
+    if (IsBlank(line) || line.starts_with(kUndatedRow)) {
+      continue;
+    }
+    const std::optional<StoredRow> row = ParseRecordLine(line);
+    if (!row) {
+      return About(Failure(Reason::NotUnderstood,
+                           "line " + std::to_string(number) +
+                               " is not a dated row: " + LineExcerpt(line, kExcerptBytes)),
+                   path);
+    }
+    job.records.ReplaceByDate(row->record);
+    job.columnCount = std::max(job.columnCount, row->valueCount);
+    job.storedValueCount = std::max(job.storedValueCount.value_or(0), row->valueCount);
+  }
+  return {};
+}
+
 int LoadExistingFile(DownloadJob& job) {
-  (void)ReadExistingLines(OpenFile(job.outputPath, "rb"), job);
-  return 0;
+  std::FILE* stream = OpenFile(job.outputPath, "rb");
+  if (stream == nullptr) {
+    return 0;
+  }
+  return ExitCode(ReadOpened(stream, job.outputPath, job));
 }
 
 Result ReadExistingFile(DownloadJob& job, const OutputTarget& target) {
@@ -138,10 +110,7 @@ Result ReadExistingFile(DownloadJob& job, const OutputTarget& target) {
   if (fd >= 0 && stream == nullptr) {
     ::close(fd);
   }
-  if (const int error = ReadExistingLines(stream, job)) {
-    return FileFailure(Reason::CannotRead, error, target.path());
-  }
-  return {};
+  return ReadOpened(stream, target.path(), job);
 }
 
 }  // namespace pelmo

@@ -1,11 +1,12 @@
 // The file an earlier run left at the output path, read back into the job's records so
 // that the new rows are merged into it.
 //
-// Each line gives one record: fields are split at commas and tabs alike (runs of
-// separators count as one, leading ones are skipped); the first field is the date, the
-// next six are the values, further fields are ignored. A line that is not a record still
-// gives one, with an invalid date; only lines of nothing but white space are skipped.
-// A UTF-8 byte-order mark at the start of the file (spreadsheets write one) is skipped.
+// Lines end in LF, CR LF or CR alone; a UTF-8 byte-order mark at the start of the file
+// (spreadsheets write one) is skipped. Each line is a dated row (see stored_line.h); a
+// later line of the same date replaces an earlier one, as a page row replaces a stored
+// one. Blank lines, and lines beginning "Invalid DateTime" (what older versions wrote for
+// rows without a date), are dropped. Any other line refuses the whole file: pelmo stores no
+// number it did not read as that number, and does not replace a file it could not read.
 #pragma once
 
 #include <string_view>
@@ -19,20 +20,20 @@ namespace pelmo {
 // The bytes a UTF-8 text file may start with to say so.
 inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// One record from one line (its line end may be included), marked as read from the
-// existing file. Values are read as the C library reads a double, so "23456789" stays
-// 23456789. `valueCount` receives the number of value fields the line held, at most six.
-QuoteRecord ParseRecordLine(std::string_view line, int& valueCount);
+// Reads the rows of `text`, a whole stored file, into the job: records, columnCount
+// (raised to the most values on any row) and storedValueCount. Stops at the first line
+// that is not a dated row, with a NotUnderstood result whose message says
+// "line N is not a dated row: TEXT" (its first 40 bytes, control bytes as spaces) and
+// whose subject is `path`.
+Result ReadStoredRows(std::string_view text, const std::string& path, DownloadJob& job);
 
-// Removes a byte-order mark from the start of the file's first line.
-void SkipByteOrderMark(std::string& line);
-
-// Appends the records of the file at job.outputPath, if it can be opened, and raises
-// job.columnCount to the most values on any line. The file is only read. Returns 0.
+// Appends the records of the file at job.outputPath, if it can be opened. The file is
+// only read. Returns the exit code of the read (0 also when there is no file).
 int LoadExistingFile(DownloadJob& job);
 
 // As LoadExistingFile, from the regular file of `target` (nothing for any other kind),
-// and telling a failure: the errno of a failed read, as a "cannot read" result.
+// keeping its bytes in job.storedBytes: the errno of a failed read, as a "cannot read"
+// result, or a line that is not a dated row.
 Result ReadExistingFile(DownloadJob& job, const OutputTarget& target);
 
 }  // namespace pelmo

@@ -37,6 +37,7 @@ std::string FailureLine(const Result& result) {
     case Reason::Ok:
       return {};
     case Reason::CannotRead:
+    case Reason::NotUnderstood:
       return "pelmo: cannot read " + result.subject + ": " + Why(result) + "\n";
     case Reason::CannotWrite:
     case Reason::InUse:
@@ -61,6 +62,8 @@ int ExitCode(const Result& result) {
     case Reason::InUse:
     case Reason::Changed:
       return kExitTemporaryFailure;
+    case Reason::NotUnderstood:
+      return kExitDataError;
     case Reason::BadSetting:
     case Reason::MissingValue:
       return 1;

@@ -18,6 +18,10 @@ namespace pelmo {
 // output file: a temporary failure, worth trying again later.
 inline constexpr int kExitTemporaryFailure = 75;
 
+// The exit code of a run that met a file or a page it does not understand (EX_DATAERR):
+// an existing file that is not a file of dated rows, or page rows that were not stored.
+inline constexpr int kExitDataError = 65;
+
 // The exit code of a run in which some window's page could not be fetched (a service is
 // unavailable); a failed write's errno takes precedence.
 inline constexpr int kExitServiceUnavailable = 69;
@@ -33,8 +37,8 @@ Result ChangedDuringTheRun(const std::string& path);
 std::string FailureLine(const Result& result);
 
 // 0 for a success; the error code of a file that cannot be read or written;
-// kExitTemporaryFailure when the file is in use or was changed; kExitServiceUnavailable for
-// a page; 1 for a setting.
+// kExitTemporaryFailure when the file is in use or was changed; kExitDataError for what
+// pelmo does not understand; kExitServiceUnavailable for a page; 1 for a setting.
 int ExitCode(const Result& result);
 
 // Writes FailureLine on `messages` and flushes it (nothing when it is null or the result a

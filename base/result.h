@@ -25,6 +25,10 @@ enum class Reason {
   CannotWrite,  // the errno in `code`
   InUse,        // another run of pelmo holds the file
   Changed,      // another program changed, replaced or created the file during the run
+  // What pelmo cannot read as data: a line of the existing file, or rows of a page, which it
+  // refuses rather than store numbers it did not read as such; the subject is the path or
+  // the date window, `message` says what is wrong.
+  NotUnderstood,
   // A command-line setting; the subject is the value given.
   BadSetting,    // a value that is refused, `message` says why
   MissingValue,  // an option at the end of the arguments, without its value

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,12 @@ struct DownloadJob {
   QuoteSeries records;
   SplitEventList splitEvents;
   std::FILE* errorStream = nullptr;  // note rows are echoed here; null writes nothing
+  // The file an earlier run left at the output path, as read: a result that would write
+  // the same bytes leaves it alone. Null when there was none.
+  std::optional<std::string> storedBytes;
+  // The most values on a row of that file; null when it has no row. Page rows of another
+  // count would put values of one kind into columns of another.
+  std::optional<int> storedValueCount;
 };
 
 }  // namespace pelmo
