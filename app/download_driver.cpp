@@ -39,17 +39,29 @@ Result ReadWindow(DownloadJob& job, const DateWindow& window, PageSource& pages,
   }
 }
 
-// Fetches, sorts and adjusts. Returns the result of the first window that could not be
-// fetched, ok when every one was.
-Result Download(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
-                std::FILE* messages) {
+// How much a window's failure weighs in the exit code: rows pelmo did not understand go
+// before a page it could not fetch.
+int Weight(const Result& result) {
+  return result.ok() ? 0 : result.reason == Reason::NotUnderstood ? 2 : 1;
+}
+
+// What the windows gave: the weightiest failure (the first of its weight), and whether
+// any window's page was read whole.
+struct Downloaded {
+  Result failure;
+  bool anyWindowRead = false;
+};
+
+// Fetches, sorts and adjusts.
+Downloaded Download(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
+                    std::FILE* messages) {
   // All windows are built before the first request, so a slow service cannot shift them.
   const std::vector<DateWindow> windows = BuildWindows(job.start, job.end, job.period);
   // Pages replace stored rows; how far the existing file reached must be known before.
   const SerialDate storedThrough = LatestStoredDate(job.records.Records());
   job.records.Reserve(job.records.size() +
                       std::min(windows.size() * kRowsPerWindow, kMostRowsReserved));
-  Result firstFailure;
+  Downloaded downloaded;
   // After a window without any answer, each later one gets a single attempt until the
   // service answers again.
   int silentWindows = 0;
@@ -62,9 +74,10 @@ Result Download(DownloadJob& job, PageSource& pages, const TreeParser& parseTree
       break;
     }
     const Result outcome = ReadWindow(job, windows[i], pages, parseTree);
+    downloaded.anyWindowRead |= outcome.ok();
     if (!outcome.ok()) {
-      if (firstFailure.ok()) {
-        firstFailure = outcome;
+      if (Weight(outcome) > Weight(downloaded.failure)) {
+        downloaded.failure = outcome;
       }
       ReportFailure(messages, About(outcome, WindowText(windows[i].first, windows[i].last)));
     }
@@ -79,7 +92,7 @@ Result Download(DownloadJob& job, PageSource& pages, const TreeParser& parseTree
     AdjustForSplits(job.records.MutableRecords(), job.splitEvents.Events(), storedThrough);
     job.splitEvents.Clear();
   }
-  return firstFailure;
+  return downloaded;
 }
 
 // A failed write's exit code goes before a failed window's.
@@ -87,18 +100,28 @@ int RunExitCode(const Result& fetched, int written) {
   return written != 0 ? written : ExitCode(fetched);
 }
 
+// A run in which every window failed has nothing to say in a file that did not exist: an
+// empty file would look like a history without rows.
+bool NothingToCreate(const DownloadJob& job, const Downloaded& downloaded,
+                     const OutputTarget& output) {
+  return output.kind() == OutputKind::Absent && !downloaded.anyWindowRead && job.records.empty();
+}
+
 }  // namespace
 
 int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
                 std::FILE* messages, const OutputTarget& output) {
-  const Result fetched = Download(job, pages, parseTree, messages);
-  return RunExitCode(fetched, WriteOutput(job, output, messages));
+  const Downloaded downloaded = Download(job, pages, parseTree, messages);
+  if (NothingToCreate(job, downloaded, output)) {
+    return ExitCode(downloaded.failure);
+  }
+  return RunExitCode(downloaded.failure, WriteOutput(job, output, messages));
 }
 
 int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
                 std::FILE* messages) {
-  const Result fetched = Download(job, pages, parseTree, messages);
-  return RunExitCode(fetched, WriteOutput(job, messages));
+  const Downloaded downloaded = Download(job, pages, parseTree, messages);
+  return RunExitCode(downloaded.failure, WriteOutput(job, messages));
 }
 
 int RunDownload(DownloadJob& job, const OutputTarget& output) {

@@ -37,11 +37,12 @@ inline std::string RequestTarget(std::string_view head) {
                                        : std::string(head.substr(start + 1, end - start - 1));
 }
 
-// The sample service's page for a price request target, in EUC-JP; empty when the query
-// is malformed.
+// The sample service's page for a price ("/t") or margin ("/bt") request target, in
+// EUC-JP; empty when the query is malformed.
 inline std::string ServicePage(const std::string& target) {
   const std::size_t mark = target.find('?');
-  if (mark == std::string::npos || target.substr(0, mark) != "/t") {
+  const std::string path = target.substr(0, mark);
+  if (mark == std::string::npos || (path != "/t" && path != "/bt")) {
     return {};
   }
   qs::QueryParams params;
@@ -54,7 +55,8 @@ inline std::string ServicePage(const std::string& target) {
                                                             ? std::string()
                                                             : std::string(pair.substr(equals + 1)));
   }
-  const auto query = qs::ParsePageQuery(qs::PageKind::Price, params);
+  const auto query =
+      qs::ParsePageQuery(path == "/t" ? qs::PageKind::Price : qs::PageKind::Margin, params);
   if (!query) {
     return {};
   }

@@ -69,7 +69,7 @@ TreeParser CountingParser(const TreeParser& parseTree, DownloadJob& downloaded) 
   return [&parseTree, &downloaded](std::string_view text, const auto& visit) {
     parseTree(text, [&visit, &downloaded](const HtmlNode& root) {
       visit(root);
-      ReadTable(downloaded, FindTable(root));
+      (void)ReadTable(downloaded, FindTable(root), nullptr);
     });
   };
 }
@@ -89,7 +89,8 @@ RunSummary Summarize(const DownloadJob& job, const std::string& filePath,
   RunSummary summary;
   summary.code = job.code;
   summary.outputPath = job.outputPath;
-  summary.written = exitCode == 0 || exitCode == kExitServiceUnavailable;
+  summary.written =
+      exitCode == 0 || exitCode == kExitServiceUnavailable || exitCode == kExitDataError;
   summary.hadEarlierFile = earlierSize.has_value();
   const std::string backup = BackupPath(filePath);
   if (earlierSize && FileSize(backup) == earlierSize) {

@@ -19,19 +19,21 @@ namespace {
 const std::string kSplit = "\x95\xAA\x8A\x84: 1\x8A\x94 -> 1.5\x8A\x94";
 const std::string kErase = "\r\033[K";
 
-// Page n (from 1) holds one data row dated 2007/01/<n>; `notePage` also holds a split note
-// and `failingPage` cannot be had.
+// Each page holds one data row dated on its window's last day; `notePage` (counted from 1)
+// also holds a split note and `failingPage` cannot be had.
 class NumberedPages : public PageSource {
  public:
   NumberedPages(int notePage, int failingPage) : notePage_(notePage), failingPage_(failingPage) {}
 
-  PageResult Get(const std::string&) override {
+  PageResult Get(const std::string& url) override {
     ++served_;
     if (served_ == failingPage_) {
       return {"", Failure(Reason::StatusNotOk, "", 503)};
     }
-    std::string rows = "<tr><th>date</th></tr><tr><td>" + hostile::DateText(served_) +
-                       "</td><td>1</td><td>2</td><td>3</td><td>4</td><td>5</td><td>6</td></tr>";
+    const std::string date = Field(url, "f=") + "\x94\x4E" + Field(url, "d=") + "\x8C\x8E" +
+                             Field(url, "e=") + "\x93\xFA";
+    std::string rows = "<tr><th>date</th></tr><tr><td>" + date +
+                       "</td><td>2</td><td>4</td><td>1</td><td>3</td><td>5</td><td>6</td></tr>";
     if (served_ == notePage_) {
       rows += "<tr><td>" + hostile::DateText(26) + "</td><td>" + kSplit + "</td></tr>";
     }
@@ -39,6 +41,11 @@ class NumberedPages : public PageSource {
   }
 
  private:
+  static std::string Field(const std::string& url, const std::string& key) {
+    const std::size_t at = url.find(key, url.find('?')) + key.size();
+    return url.substr(at, url.find('&', at) - at);
+  }
+
   int notePage_;
   int failingPage_;
   int served_ = 0;
@@ -72,7 +79,7 @@ TEST_F(TerminalRunTest, LongRunShowsProgressConvertedNotesAndSummary) {
   const std::string path = folder_.Path("1234.csv");
   const std::string summary =
       "pelmo: 1234.t: 7 rows downloaded (1 of 8 windows could not be fetched); " + path +
-      " holds 8 rows, 2006/12/29 to 2007/01/08; the earlier file is kept as " +
+      " holds 8 rows, 2006/01/08 to 2006/12/31; the earlier file is kept as " +
       folder_.Path("1234.bak") + "\n";
   // The first window is shown at once; later ones as often as the clock allows.
   EXPECT_EQ(shown.rfind("\r1234.t 2006/11/11-2006/12/31 1/8 0 rows\033[K", 0), 0u) << shown;
@@ -95,7 +102,7 @@ TEST_F(TerminalRunTest, ShortRunHasNoStatusLineAndRawNotesWithoutCharset) {
   EXPECT_EQ(RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), none), 0);
   EXPECT_EQ(pipe_.Take(), "2007/01/26," + kSplit + "\r\n" + "pelmo: 1234.t: 1 row downloaded; " +
                               folder_.Path("1234.csv") +
-                              " holds 1 row, 2007/01/01 to 2007/01/01; no backup: there was "
+                              " holds 1 row, 2007/12/31 to 2007/12/31; no backup: there was "
                               "no earlier file\n");
 }
 

@@ -34,12 +34,14 @@ Result FetchQuotePage(DownloadJob& job, SerialDate first, SerialDate last, PageS
   if (text->empty()) {
     return {};
   }
-  parseTree(*text, [&job](const HtmlNode& root) {
+  const PageWindow window{first, last};
+  Result stored;
+  parseTree(*text, [&](const HtmlNode& root) {
     if (const HtmlNode* table = FindTable(root)) {
-      ReadTable(job, table);
+      stored = ReadTable(job, table, &window);
     }
   });
-  return {};
+  return stored;
 }
 
 }  // namespace pelmo

@@ -48,7 +48,8 @@ const HtmlNode* FindTable(const HtmlNode& root);
 // its data table, its `small` tags are removed, and the tree is walked from the root to the
 // first child of `body`, which is the table. A page that cannot be fetched, or that answers
 // with a status other than 200, adds nothing and its source's result is returned; a page
-// without a table adds nothing and counts as fetched (ok).
+// without a table adds nothing and counts as fetched (ok). Rows that the page's checks
+// refuse are not stored, and the result says so (see StorePageRows).
 Result FetchQuotePage(DownloadJob& job, SerialDate first, SerialDate last, PageSource& source,
                       const TreeParser& parseTree);
 

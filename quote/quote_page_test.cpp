@@ -45,7 +45,7 @@ const std::string kPage =
     "<table width=100%><tr><th>Date</th><th>Close</th></tr>"
     "<tr><td>" +
     kDate +
-    "</td><td><small>1,234</small></td><td><SMALL>5</SMALL></td></tr>"
+    "</td><td><small>1,234</small></td><td><SMALL>1240</SMALL></td></tr>"
     "</table><table><tr><td>footer</td></tr></table></body></html>";
 
 DownloadJob Job() {
@@ -67,11 +67,11 @@ TEST(FetchQuotePageTest, ReadsPreparedTable) {
             "http://127.0.0.1:8730/t?c=2007&a=1&b=5&f=2007&d=3&e=31&g=d&s=1234.t&y=0&z=1234.t");
   ASSERT_EQ(parser.texts.size(), 1u);
   EXPECT_EQ(parser.texts[0], "<table width=100%><tr><th>Date</th><th>Close</th></tr><tr><td>" +
-                                 kDate + "</td><td>1,234</td><td>5</td></tr></table>");
+                                 kDate + "</td><td>1,234</td><td>1240</td></tr></table>");
   ASSERT_EQ(job.records.size(), 1u);
   EXPECT_TRUE(Equals(job.records.Records()[0].date, FromCalendar(2007, 1, 5)));
   EXPECT_EQ(job.records.Records()[0].values[0], 1234.0f);
-  EXPECT_EQ(job.records.Records()[0].values[1], 5.0f);
+  EXPECT_EQ(job.records.Records()[0].values[1], 1240.0f);
   EXPECT_EQ(job.columnCount, 2);
 }
 

@@ -197,23 +197,19 @@ void AddCell(std::vector<std::string>& cells, const HtmlNode& node, bool headerP
   }
 }
 
-void AddDataRow(DownloadJob& job, const std::vector<std::string>& cells) {
-  QuoteRecord record;
-  record.date = RowDate(cells[0]);
-  // A row without a date cannot be merged by date: stored, it would come back as a new
-  // row on every run.
-  if (!record.date.IsValid()) {
-    return;
-  }
+void AddDataRow(PageRows& page, const std::vector<std::string>& cells) {
+  PageRow row;
+  row.record.date = RowDate(cells[0]);
+  row.dateText = cells[0];
+  row.cellCount = cells.size();
   const std::size_t count = std::min(cells.size() - 1, kMaxValues);
   for (std::size_t k = 0; k < count; ++k) {
-    record.values[k] = DecimalValue(cells[k + 1]);
+    row.record.values[k] = DecimalValue(cells[k + 1]);
   }
-  job.columnCount = std::max(job.columnCount, static_cast<int>(count));
-  job.records.ReplaceByDate(record);
+  page.rows.push_back(std::move(row));
 }
 
-void AddSplitEvent(DownloadJob& job, const std::vector<std::string>& cells) {
+void AddSplitEvent(PageRows& page, const std::vector<std::string>& cells) {
   const std::string_view note = cells[1];
   const long long split = Position(note, kSplit);
   const long long arrow = Position(note, kArrow);
@@ -228,7 +224,7 @@ void AddSplitEvent(DownloadJob& job, const std::vector<std::string>& cells) {
   event.sharesBefore = NarrowToFloat(DecimalValue(Slice(note, before, arrow - before)));
   event.sharesAfter =
       NarrowToFloat(DecimalValue(Slice(note, after, static_cast<long long>(note.size()))));
-  job.splitEvents.Add(event);
+  page.splits.push_back(event);
 }
 
 void EchoNoteRow(std::FILE* stream, const std::vector<std::string>& cells) {
@@ -254,16 +250,17 @@ void EchoNoteRow(std::FILE* stream, const std::vector<std::string>& cells) {
   std::fflush(stream);
 }
 
-void EndRow(DownloadJob& job, std::vector<std::string>& cells, bool& headerPending) {
+void EndRow(const DownloadJob& job, PageRows& page, std::vector<std::string>& cells,
+            bool& headerPending) {
   if (headerPending) {
     headerPending = false;
     return;
   }
   if (cells.size() >= 3) {
-    AddDataRow(job, cells);
+    AddDataRow(page, cells);
   } else {
     if (cells.size() == 2) {
-      AddSplitEvent(job, cells);
+      AddSplitEvent(page, cells);
     }
     EchoNoteRow(job.errorStream, cells);
   }
@@ -272,8 +269,8 @@ void EndRow(DownloadJob& job, std::vector<std::string>& cells, bool& headerPendi
 
 }  // namespace
 
-void ReadTableRows(DownloadJob& job, std::vector<std::string>& cells, const HtmlNode* node,
-                   int depth, bool& headerPending) {
+void ReadTableRows(const DownloadJob& job, PageRows& page, std::vector<std::string>& cells,
+                   const HtmlNode* node, int depth, bool& headerPending) {
   if (node == nullptr) {
     return;
   }
@@ -295,7 +292,7 @@ void ReadTableRows(DownloadJob& job, std::vector<std::string>& cells, const Html
     }
     for (;;) {
       if (depth + static_cast<long long>(open.size()) == 1) {
-        EndRow(job, cells, headerPending);
+        EndRow(job, page, cells, headerPending);
       }
       if (open.empty()) {
         return;  // `node` itself is finished; its siblings are not ours
@@ -310,10 +307,12 @@ void ReadTableRows(DownloadJob& job, std::vector<std::string>& cells, const Html
   }
 }
 
-void ReadTable(DownloadJob& job, const HtmlNode* table) {
+Result ReadTable(DownloadJob& job, const HtmlNode* table, const PageWindow* window) {
+  PageRows page;
   std::vector<std::string> cells;
   bool headerPending = true;
-  ReadTableRows(job, cells, table, 0, headerPending);
+  ReadTableRows(job, page, cells, table, 0, headerPending);
+  return StorePageRows(job, page, window);
 }
 
 }  // namespace pelmo

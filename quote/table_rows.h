@@ -16,27 +16,31 @@
 #include <vector>
 
 #include "app/records/download_job.h"
+#include "base/result.h"
 #include "html/html_node.h"
+#include "quote/page_rows.h"
 
 namespace pelmo {
 
 // Visits `node` and its subtree, `depth` being the node's depth below the table (0 for the
-// table node), and adds what the completed rows hold to the job:
-// - data rows replace the first record of the same date in `records` (QuoteSeries::
-//   ReplaceByDate); cells after the seventh are dropped; values are held as the decimal
-//   text's double; `columnCount` becomes the larger of its value and the row's value
-//   count, so it never drops within a run. A data row whose date does not parse adds
-//   nothing;
-// - note rows are written to `errorStream` as their cells joined by "," and CR LF, in one
-//   write; control bytes other than TAB are written as spaces; a null stream writes nothing;
-// - split notes are added to `splitEvents`, which keeps one of identical notes.
+// table node), and collects what the completed rows hold:
+// - data rows go to `page.rows`, to be checked and stored by StorePageRows; cells after
+//   the seventh are dropped; values are held as the decimal text's double;
+// - note rows are written to the job's `errorStream` as their cells joined by "," and
+//   CR LF, in one write; control bytes other than TAB are written as spaces; a null stream
+//   writes nothing;
+// - split notes go to `page.splits`.
 // `cells` holds the texts of the row being read and `headerPending` says that the page's
 // first row has not ended yet; both carry over between calls for the same page. The walk
 // uses no recursion, so a deep tree cannot exhaust the stack. A null node does nothing.
-void ReadTableRows(DownloadJob& job, std::vector<std::string>& cells, const HtmlNode* node,
-                   int depth, bool& headerPending);
+void ReadTableRows(const DownloadJob& job, PageRows& page, std::vector<std::string>& cells,
+                   const HtmlNode* node, int depth, bool& headerPending);
 
-// Reads a whole page's table: a fresh cell list, depth 0 and the header pending.
-void ReadTable(DownloadJob& job, const HtmlNode* table);
+// Reads a whole page's table (a fresh cell list, depth 0 and the header pending) and stores
+// its rows with StorePageRows: ok, or the rows that were not stored. Data rows replace the
+// first record of the same date in `records`; `columnCount` becomes the larger of its
+// value and the row's value count, so it never drops within a run; `splitEvents` keeps one
+// of identical notes.
+Result ReadTable(DownloadJob& job, const HtmlNode* table, const PageWindow* window);
 
 }  // namespace pelmo
