@@ -43,8 +43,16 @@ Result WriteOutputFile(const DownloadJob& job, const OutputTarget& target,
 // Finds the target at job.outputPath now, and writes it.
 Result WriteOutputFile(const DownloadJob& job);
 
-// WriteOutputFile, with a failure reported on `messages` (see ReportFailure). Returns
-// the exit code of its result (see ExitCode in app/failure_message.h).
+// The whole file's text, as WriteOutputFile writes it.
+std::string FormatRecords(const DownloadJob& job);
+
+// True when `target` is the regular file that the job read, and the records would be
+// written as exactly the bytes it held.
+bool WouldWriteTheSameBytes(const DownloadJob& job, const OutputTarget& target);
+
+// WriteOutputFile, with a failure reported on `messages` (see ReportFailure); nothing is
+// written when WouldWriteTheSameBytes. Returns the exit code of its result (see ExitCode
+// in app/failure_message.h).
 int WriteOutput(const DownloadJob& job, const OutputTarget& target, std::FILE* messages);
 int WriteOutput(const DownloadJob& job, std::FILE* messages);
 

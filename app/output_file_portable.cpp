@@ -97,8 +97,25 @@ Result WriteOutputFile(const DownloadJob& job) {
   return WriteOutputFile(job, target);
 }
 
+std::string FormatRecords(const DownloadJob& job) {
+  const char separator = job.tabSeparated ? '\t' : ',';
+  std::string text;
+  for (const QuoteRecord& record : job.records.Records()) {
+    text += FormatRecordLine(record, job.columnCount, separator);
+  }
+  return text;
+}
+
+bool WouldWriteTheSameBytes(const DownloadJob& job, const OutputTarget& target) {
+  return target.kind() == OutputKind::RegularFile && job.storedBytes &&
+         FormatRecords(job) == *job.storedBytes;
+}
+
 int WriteOutput(const DownloadJob& job, const OutputTarget& target, std::FILE* messages) {
-  const Result result = WriteOutputFile(job, target);
+  // The same bytes again would only cost the file its time and the backup its older copy;
+  // whether another program changed the file meanwhile still decides the outcome.
+  const Result result =
+      WouldWriteTheSameBytes(job, target) ? target.CheckUnchanged() : WriteOutputFile(job, target);
   ReportFailure(messages, result);
   return ExitCode(result);
 }
