@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <string>
 #include <filesystem>
+#include <string>
 
 #include "app/output_file.h"
 #include "app/test_support_for_test.h"
