@@ -73,7 +73,7 @@ std::string PelmoUsage() {
 
 TEST(ManPages, PelmoListsTheUsageTextsOptionsAndHelp) {
   const Options usage = UsageOptions(PelmoUsage());
-  EXPECT_EQ(usage, (Options{"-s", "-e", "-p", "-o", "-t", "-a", "-z", "--host"}));
+  EXPECT_EQ(usage, (Options{"-s", "-e", "-p", "-o", "-t", "-a", "-z", "--host", "--version"}));
   // The usage text does not list the options that print it.
   Options expected = usage;
   expected.insert({"-h", "--help"});
