@@ -8,12 +8,17 @@
 #include <utility>
 
 #include "app/failure_message.h"
+#include "app/host_address.h"
 
 namespace pelmo {
 namespace {
 
 constexpr std::string_view kHostOption = "--host";
 constexpr std::string_view kHelpOption = "--help";
+constexpr std::string_view kVersionOption = "--version";
+// Ends the options: every later argument is a plain one, even when it begins with '-'.
+constexpr std::string_view kEndOfOptions = "--";
+constexpr std::string_view kDateFormats = "use YYYY/MM/DD or YYYY-MM-DD";
 
 // What the arguments seen so far ask for.
 struct ParseState {
@@ -22,18 +27,29 @@ struct ParseState {
   bool periodPending = false;
   bool outputPending = false;
   bool help = false;
+  bool version = false;
+  bool optionsEnded = false;
+  bool codeGiven = false;  // a plain argument became the code, perhaps an empty one
   bool tab = false;
   bool adjust = false;
   bool margin = false;
 };
 
-CommandLineOutcome Usage(int exitCode) {
-  return {CommandLineAction::Usage, exitCode, {}};
-}
-
-CommandLineOutcome RefusedHost(Result refused) {
+// The usage text after a line that says what was wrong.
+CommandLineOutcome Refused(Result refused) {
   const int exitCode = ExitCode(refused);
   return {CommandLineAction::Usage, exitCode, std::move(refused)};
+}
+
+CommandLineOutcome BadArgument(std::string message) {
+  return Refused(Failure(Reason::BadArgument, std::move(message)));
+}
+
+CommandLineOutcome BadDate(CommandLineAction action, std::string_view which,
+                           std::string_view argument) {
+  Result refused = About(Failure(Reason::BadSetting, std::string(kDateFormats)),
+                         std::string(which) + " '" + std::string(argument) + "'");
+  return {action, ExitCode(refused), std::move(refused)};
 }
 
 // The option letters and the flag each one sets.
@@ -53,18 +69,23 @@ constexpr std::array<OptionLetter, 8> kOptionLetters = {{
     {'h', &ParseState::help},
 }};
 
-// Applies the letters of one option cluster; false on a letter that is not an option.
-bool ApplyOptionLetters(std::string_view letters, ParseState& state) {
-  for (const char letter : letters) {
+// Applies the letters of the option cluster `argument`; the refusal of its first letter
+// that is not an option ("unknown option -x", "unknown option -w in -pw").
+std::optional<CommandLineOutcome> ApplyOptionLetters(std::string_view argument, ParseState& state) {
+  for (const char letter : argument.substr(1)) {
     const auto option =
         std::find_if(kOptionLetters.begin(), kOptionLetters.end(),
                      [letter](const OptionLetter& o) { return o.letter == letter; });
     if (option == kOptionLetters.end()) {
-      return false;
+      std::string message = "unknown option -" + std::string(1, letter);
+      if (argument.size() > 2) {
+        message += " in " + std::string(argument);
+      }
+      return BadArgument(std::move(message));
     }
     state.*(option->flag) = true;
   }
-  return true;
+  return std::nullopt;
 }
 
 Period PeriodOf(std::string_view argument) {
@@ -93,12 +114,12 @@ std::optional<CommandLineOutcome> ApplyPlainArgument(std::string_view argument, 
                                                      DownloadJob& job) {
   if (state.startPending) {
     if (!ReadDate(argument, job.start)) {
-      return CommandLineOutcome{CommandLineAction::StartDateError, 1, {}};
+      return BadDate(CommandLineAction::StartDateError, "start date", argument);
     }
     state.startPending = false;
   } else if (state.endPending) {
     if (!ReadDate(argument, job.end)) {
-      return CommandLineOutcome{CommandLineAction::EndDateError, 1, {}};
+      return BadDate(CommandLineAction::EndDateError, "end date", argument);
     }
     state.endPending = false;
   } else if (state.periodPending) {
@@ -109,16 +130,20 @@ std::optional<CommandLineOutcome> ApplyPlainArgument(std::string_view argument, 
     state.outputPending = false;
   } else {
     job.code = NormalizeCode(argument);
+    state.codeGiven = true;
   }
   return std::nullopt;
 }
 
 CommandLineOutcome Finish(const ParseState& state, DownloadJob& job) {
   if (state.help) {
-    return Usage(0);
+    return {CommandLineAction::Usage, 0, {}};
+  }
+  if (state.version) {
+    return {CommandLineAction::Version, 0, {}};
   }
   if (job.code.empty()) {
-    return Usage(1);
+    return BadArgument(state.codeGiven ? "the code is empty" : "no code given");
   }
   if (job.outputPath.empty()) {
     job.outputPath = DefaultOutputPath(job.code);
@@ -134,18 +159,26 @@ CommandLineOutcome Finish(const ParseState& state, DownloadJob& job) {
   return {CommandLineAction::Run, 0, {}};
 }
 
-bool IsPort(std::string_view text) {
-  if (text.empty() || text.size() > 5) {
-    return false;
-  }
-  int port = 0;
-  for (const char c : text) {
-    if (!std::isdigit(static_cast<unsigned char>(c))) {
-      return false;
+// Reads the value of --host at args[i] ("--host VALUE" moves i on to the value) into the
+// job, or refuses it.
+std::optional<CommandLineOutcome> ReadHost(std::span<const std::string_view> args, std::size_t& i,
+                                           DownloadJob& job) {
+  std::string_view value;
+  if (args[i] == kHostOption) {
+    if (i + 1 == args.size()) {
+      return Refused(About(Failure(Reason::MissingValue), std::string(kHostOption)));
     }
-    port = port * 10 + (c - '0');
+    value = args[++i];
+  } else {
+    value = args[i].substr(kHostOption.size() + 1);
   }
-  return port >= 1 && port <= 65535;
+  HostAddress host = CheckHostAddress(value);
+  if (!host.problem.empty()) {
+    return Refused(About(Failure(Reason::BadSetting, std::move(host.problem)),
+                         std::string(kHostOption) + " value '" + std::string(value) + "'"));
+  }
+  job.host = std::move(host.value);
+  return std::nullopt;
 }
 
 }  // namespace
@@ -169,58 +202,30 @@ std::string DefaultOutputPath(std::string_view code) {
   return std::string(code.substr(0, code.find('.'))) + ".csv";
 }
 
-bool IsHostAddress(std::string_view host) {
-  return HostAddressProblem(host).empty();
-}
-
-std::string HostAddressProblem(std::string_view host) {
-  if (const auto scheme = host.find("://"); scheme != std::string_view::npos) {
-    const std::string_view name = host.substr(0, scheme);
-    if (name != "http" && name != "https") {
-      return "only http and https";
-    }
-    host.remove_prefix(scheme + 3);
-  }
-  host = host.substr(0, host.find('/'));
-  // A bracketed IPv6 address carries colons of its own.
-  const auto close = host.rfind(']');
-  const auto colon = host.rfind(':');
-  if (colon != std::string_view::npos && (close == std::string_view::npos || colon > close)) {
-    if (!IsPort(host.substr(colon + 1))) {
-      return "the port must be a number from 1 to 65535";
-    }
-    host = host.substr(0, colon);
-  }
-  return host.empty() ? "no host name" : "";
-}
-
 CommandLineOutcome ParseCommandLine(std::span<const std::string_view> args, DownloadJob& job) {
   ParseState state;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string_view argument = args[i];
-    if (argument == kHelpOption) {
+    std::optional<CommandLineOutcome> stop;
+    if (state.optionsEnded || !argument.starts_with('-')) {
+      stop = ApplyPlainArgument(argument, state, job);
+    } else if (argument == "-") {
+      // A cluster without letters.
+    } else if (argument == kEndOfOptions) {
+      state.optionsEnded = true;
+    } else if (argument == kHelpOption) {
       state.help = true;
+    } else if (argument == kVersionOption) {
+      state.version = true;
     } else if (argument == kHostOption || argument.starts_with("--host=")) {
-      std::string_view value;
-      if (argument == kHostOption) {
-        if (i + 1 == args.size()) {
-          return RefusedHost(About(Failure(Reason::MissingValue), std::string(kHostOption)));
-        }
-        value = args[++i];
-      } else {
-        value = argument.substr(kHostOption.size() + 1);
-      }
-      if (const std::string problem = HostAddressProblem(value); !problem.empty()) {
-        return RefusedHost(About(Failure(Reason::BadSetting, problem),
-                                 std::string(kHostOption) + " value '" + std::string(value) + "'"));
-      }
-      job.host = value;
-    } else if (argument.starts_with('-')) {
-      if (!ApplyOptionLetters(argument.substr(1), state)) {
-        return Usage(1);
-      }
-    } else if (auto outcome = ApplyPlainArgument(argument, state, job)) {
-      return *outcome;
+      stop = ReadHost(args, i, job);
+    } else if (argument.starts_with("--")) {
+      stop = BadArgument("unknown option " + std::string(argument));
+    } else {
+      stop = ApplyOptionLetters(argument, state);
+    }
+    if (stop) {
+      return *stop;
     }
   }
   return Finish(state, job);

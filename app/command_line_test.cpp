@@ -73,6 +73,16 @@ TEST(CommandLineOutcomes, UsageAndExitCodes) {
       {{"1234", "--help", "-t"}, CommandLineAction::Usage, 0},
       {{"--help", "-x"}, CommandLineAction::Usage, 1},
       {{"--helpme", "1234"}, CommandLineAction::Usage, 1},
+      {{"--version"}, CommandLineAction::Version, 0},
+      {{"--version", "--help"}, CommandLineAction::Usage, 0},
+      {{"--version", "-x"}, CommandLineAction::Usage, 1},
+      {{"--version", "-s", "2002/13/01"}, CommandLineAction::StartDateError, 1},
+      {{"--", "1234"}, CommandLineAction::Run, 0},
+      {{"--", "-x"}, CommandLineAction::Run, 0},
+      {{"1234", "--"}, CommandLineAction::Run, 0},
+      {{"--"}, CommandLineAction::Usage, 1},
+      {{"--", "--help"}, CommandLineAction::Run, 0},
+      {{""}, CommandLineAction::Usage, 1},
   };
   for (const auto& c : cases) {
     std::string shown;
@@ -85,29 +95,98 @@ TEST(CommandLineOutcomes, UsageAndExitCodes) {
   }
 }
 
-TEST(CommandLineOutcomes, RefusedHostSaysWhy) {
+TEST(CommandLineOutcomes, RefusalsSayWhy) {
   const struct {
     std::vector<std::string_view> args;
     const char* message;
   } cases[] = {
-      {{"--host", "ftp://x", "1234"}, "pelmo: bad --host value 'ftp://x': only http and https"},
-      {{"--host=HTTP://x", "1234"}, "pelmo: bad --host value 'HTTP://x': only http and https"},
-      {{"--host", "x:0", "1234"},
-       "pelmo: bad --host value 'x:0': the port must be a number from 1 to 65535"},
-      {{"--host", "x:80a/q", "1234"},
-       "pelmo: bad --host value 'x:80a/q': the port must be a number from 1 to 65535"},
-      {{"--host", "https:///q", "1234"}, "pelmo: bad --host value 'https:///q': no host name"},
-      {{"--host=", "1234"}, "pelmo: bad --host value '': no host name"},
       {{"1234", "--host"}, "pelmo: --host needs a value"},
-      // Other refusals are said by the usage text alone.
-      {{"-x", "--host", "ftp://x"}, ""},
-      {{"--host", "x"}, ""},
+      {{"-x", "--host", "ftp://x"}, "pelmo: unknown option -x"},
+      {{"-ax"}, "pelmo: unknown option -x in -ax"},
+      {{"-", "-7"}, "pelmo: unknown option -7"},
+      {{"--hosts", "x"}, "pelmo: unknown option --hosts"},
+      {{"---", "1234"}, "pelmo: unknown option ---"},
+      {{"--host", "x"}, "pelmo: no code given"},
+      {{"1234", "-o", "x.csv", ""}, "pelmo: the code is empty"},
+      {{"-s", "2002/02/29", "1234"},
+       "pelmo: bad start date '2002/02/29': use YYYY/MM/DD or YYYY-MM-DD"},
+      {{"-se", "2002/02/28", "x", "1234"}, "pelmo: bad end date 'x': use YYYY/MM/DD or YYYY-MM-DD"},
       {{"--host", "[::1]:8730", "1234"}, ""},
   };
   for (const auto& c : cases) {
     const Parsed parsed = ParseArgs(c.args);
     const std::string line = *c.message != '\0' ? std::string(c.message) + "\n" : "";
-    EXPECT_EQ(FailureLine(parsed.outcome.refused), line) << c.args[0] << ' ' << c.args[1];
+    EXPECT_EQ(FailureLine(parsed.outcome.refused), line) << testing::PrintToString(c.args);
+  }
+}
+
+// Each accepted value is requested as shown; each refused one says why and stops the
+// parse with the usage text, before any request.
+TEST(CommandLineHost, AcceptedAndRefusedValues) {
+  const struct {
+    const char* value;
+    const char* requested;  // null when refused
+    const char* why;
+  } cases[] = {
+      {"127.0.0.1:8730", "127.0.0.1:8730", ""},
+      {"example.test", "example.test", ""},
+      {"Quotes-1.Example.TEST.:80", "Quotes-1.Example.TEST.:80", ""},
+      {"HTTP://host", "http://host", ""},
+      {"hTTpS://host:8443/prefix/", "https://host:8443/prefix/", ""},
+      {"host:043459", "host:43459", ""},
+      {"host:00001", "host:1", ""},
+      {"host:65535", "host:65535", ""},
+      {"[::1]:8730", "[::1]:8730", ""},
+      {"http://[::1]/q", "http://[::1]/q", ""},
+      {"[2001:db8::7:1]:80", "[2001:db8::7:1]:80", ""},
+      {"[::ffff:192.0.2.1]", "[::ffff:192.0.2.1]", ""},
+      {"[1:2:3:4:5:6:7:8]", "[1:2:3:4:5:6:7:8]", ""},
+      {"[::]", "[::]", ""},
+      {"host/p?q=1%20", "host/p?q=1%20", ""},
+      {"ftp://x", nullptr, "only http and https"},
+      {"", nullptr, "no host name"},
+      {"https:///q", nullptr, "no host name"},
+      {":8730", nullptr, "no host name"},
+      {"x:0", nullptr, "the port must be a number from 1 to 65535"},
+      {"x:0000", nullptr, "the port must be a number from 1 to 65535"},
+      {"x:65536", nullptr, "the port must be a number from 1 to 65535"},
+      {"x:99999999999", nullptr, "the port must be a number from 1 to 65535"},
+      {"x:", nullptr, "the port must be a number from 1 to 65535"},
+      {"x:80a/q", nullptr, "the port must be a number from 1 to 65535"},
+      {"x:+80", nullptr, "the port must be a number from 1 to 65535"},
+      {"::1:8730", nullptr,
+       "more than one ':'; an IPv6 address goes in brackets, as in [::1]:8730"},
+      {"http://h:80:99", nullptr,
+       "more than one ':'; an IPv6 address goes in brackets, as in [::1]:8730"},
+      {"[::1", nullptr, "not an IPv6 address in brackets"},
+      {"[]:80", nullptr, "not an IPv6 address in brackets"},
+      {"[1::2::3]", nullptr, "not an IPv6 address in brackets"},
+      {"[12345::]", nullptr, "not an IPv6 address in brackets"},
+      {"[1:2:3:4:5:6:7:8:9]", nullptr, "not an IPv6 address in brackets"},
+      {"[1:2:3:4:5:6:7]", nullptr, "not an IPv6 address in brackets"},
+      {"[1.2.3.4::]", nullptr, "not an IPv6 address in brackets"},
+      {"[::1%25eth0]", nullptr, "not an IPv6 address in brackets"},
+      {"256.0.0.1", nullptr, "not an IPv4 address"},
+      {"1.2.3", nullptr, "not an IPv4 address"},
+      {"user@host", nullptr, "not a host name (letters, digits, '-' and '.')"},
+      {"-host", nullptr, "not a host name (letters, digits, '-' and '.')"},
+      {"a..b", nullptr, "not a host name (letters, digits, '-' and '.')"},
+      {" 127.0.0.1:8730", nullptr, "spaces and control characters are not allowed"},
+      {"host/a b", nullptr, "spaces and control characters are not allowed"},
+      {"host\t", nullptr, "spaces and control characters are not allowed"},
+      {"host\x7f", nullptr, "spaces and control characters are not allowed"},
+  };
+  for (const auto& c : cases) {
+    const Parsed parsed = ParseArgs({"--host", c.value, "1234"});
+    if (c.requested != nullptr) {
+      EXPECT_EQ(parsed.outcome.action, CommandLineAction::Run) << c.value;
+      EXPECT_EQ(parsed.job.host, c.requested) << c.value;
+    } else {
+      EXPECT_EQ(parsed.outcome.action, CommandLineAction::Usage) << c.value;
+      EXPECT_EQ(parsed.outcome.exitCode, 1) << c.value;
+      EXPECT_EQ(FailureLine(parsed.outcome.refused),
+                "pelmo: bad --host value '" + std::string(c.value) + "': " + c.why + "\n");
+    }
   }
 }
 

@@ -24,11 +24,17 @@ int RunJob(std::span<const std::string_view> args, const EntryContext& context) 
       ReportFailure(context.errorStream, outcome.refused);
       PrintUsage(context.console, context.versionText);
       return outcome.exitCode;
+    case CommandLineAction::Version:
+      PrintVersionLine(context.console, context.versionText);
+      return outcome.exitCode;
+    // The standard-output line is the one scripts read; the other says which value and why.
     case CommandLineAction::StartDateError:
       PrintLine(context.console, "error!! start date");
+      ReportFailure(context.errorStream, outcome.refused);
       return outcome.exitCode;
     case CommandLineAction::EndDateError:
       PrintLine(context.console, "error!! end date");
+      ReportFailure(context.errorStream, outcome.refused);
       return outcome.exitCode;
     case CommandLineAction::Run:
       break;

@@ -36,6 +36,7 @@ std::string UsageText(const std::string& versionText) {
          "    -a \t\t\toutput adjustment value\n"
          "    -z \t\t\toutput outstanding balances of margin trading\n"
          "    --host host[:port] \tquote service address (default 127.0.0.1:8730)\n"
+         "    --version \t\tprint the version line and exit\n"
          "  date format: YYYY/MM/DD ex.2002/04/01\n"
          "\n";
 }
@@ -79,7 +80,7 @@ TEST_F(EntryTest, UsageTextAndExitCodes) {
                                  UsageText("9.9.9.9 (01 Jan 2001)") +
                                  UsageText("9.9.9.9 (01 Jan 2001)"));
   EXPECT_FALSE(seen_);
-  EXPECT_EQ(errors_.Text(), "");
+  EXPECT_EQ(errors_.Text(), "pelmo: no code given\npelmo: unknown option -w in -pw\n");
 }
 
 TEST_F(EntryTest, HelpAndRefusedHost) {
@@ -97,7 +98,70 @@ TEST_F(EntryTest, DateErrors) {
   EXPECT_EQ(console_.Text(), "error!! start date\n");
   EXPECT_EQ(Run({"-e", "2002/02/30", "1234"}), 1);
   EXPECT_EQ(console_.Text(), "error!! start date\nerror!! end date\n");
+  EXPECT_EQ(errors_.Text(),
+            "pelmo: bad start date '2002/13/01': use YYYY/MM/DD or YYYY-MM-DD\n"
+            "pelmo: bad end date '2002/02/30': use YYYY/MM/DD or YYYY-MM-DD\n");
   EXPECT_FALSE(seen_);
+}
+
+// Every refusal says on standard error what was wrong, before the usage text.
+TEST_F(EntryTest, RefusalsNameTheProblem) {
+  const std::string usage = UsageText("9.9.9.9 (01 Jan 2001)");
+  const struct {
+    std::vector<std::string_view> args;
+    int exitCode;
+    std::string out;
+    std::string err;
+  } cases[] = {
+      {{"-x", "7203"}, 1, usage, "pelmo: unknown option -x\n"},
+      {{"-tX", "7203"}, 1, usage, "pelmo: unknown option -X in -tX\n"},
+      {{"-pw", "7203"}, 1, usage, "pelmo: unknown option -w in -pw\n"},
+      {{"--verbose", "7203"}, 1, usage, "pelmo: unknown option --verbose\n"},
+      {{}, 1, usage, "pelmo: no code given\n"},
+      {{"-t"}, 1, usage, "pelmo: no code given\n"},
+      {{""}, 1, usage, "pelmo: the code is empty\n"},
+      {{"7203", "--", ""}, 1, usage, "pelmo: the code is empty\n"},
+      {{"--host", "::1:8730", "7203"},
+       1,
+       usage,
+       "pelmo: bad --host value '::1:8730': more than one ':'; an IPv6 address goes in brackets, "
+       "as in [::1]:8730\n"},
+      {{"-s", "2007/13/01", "-x"},
+       1,
+       "error!! start date\n",
+       "pelmo: bad start date '2007/13/01': use YYYY/MM/DD or YYYY-MM-DD\n"},
+      {{"-e", "", "7203"},
+       1,
+       "error!! end date\n",
+       "pelmo: bad end date '': use YYYY/MM/DD or YYYY-MM-DD\n"},
+      {{"--version"}, 0, "pelmo 9.9.9.9 (01 Jan 2001)\n", ""},
+      {{"--version", "-x"}, 1, usage, "pelmo: unknown option -x\n"},
+      {{"--version", "-h"}, 0, usage, ""},
+  };
+  for (const auto& c : cases) {
+    const std::size_t outBefore = console_.Text().size();
+    const std::size_t errBefore = errors_.Text().size();
+    EXPECT_EQ(Run(c.args), c.exitCode) << testing::PrintToString(c.args);
+    EXPECT_EQ(console_.Text().substr(outBefore), c.out) << testing::PrintToString(c.args);
+    EXPECT_EQ(errors_.Text().substr(errBefore), c.err) << testing::PrintToString(c.args);
+  }
+  EXPECT_FALSE(seen_);
+}
+
+// What follows "--" is a plain argument, even when it begins with '-'; --version does not
+// run the download.
+TEST_F(EntryTest, EndOfOptionsAndVersion) {
+  EXPECT_EQ(Run({"--", "7203"}), 0);
+  ASSERT_TRUE(seen_);
+  EXPECT_EQ(seen_->code, "7203.t");
+  EXPECT_EQ(Run({"-o", "--", "--", "-t"}), 0);
+  EXPECT_EQ(seen_->outputPath, "--");
+  EXPECT_EQ(seen_->code, "-t");
+  EXPECT_FALSE(seen_->tabSeparated);
+  seen_.reset();
+  EXPECT_EQ(Run({"--version", "7203"}), 0);
+  EXPECT_FALSE(seen_);
+  EXPECT_EQ(errors_.Text(), "");
 }
 
 TEST_F(EntryTest, StartupFailureStopsEverything) {
@@ -218,6 +282,9 @@ TEST(ProgramBinary, ConsoleOutputAndExitCodes) {
   run = RunProgram("1234 --host");
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.output, usage);
+  run = RunProgram("--version");
+  EXPECT_EQ(run.exitCode, 0);
+  EXPECT_EQ(run.output, "pelmo " + VersionText(program.c_str()) + "\n");
 }
 
 }  // namespace

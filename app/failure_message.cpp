@@ -47,6 +47,8 @@ std::string FailureLine(const Result& result) {
       return "pelmo: bad " + result.subject + ": " + Why(result) + "\n";
     case Reason::MissingValue:
       return "pelmo: " + result.subject + " needs a value\n";
+    case Reason::BadArgument:
+      return "pelmo: " + result.message + "\n";
     default:
       return "pelmo: cannot fetch " + result.subject + ": " + Why(result) + "\n";
   }
@@ -66,6 +68,7 @@ int ExitCode(const Result& result) {
       return kExitDataError;
     case Reason::BadSetting:
     case Reason::MissingValue:
+    case Reason::BadArgument:
       return 1;
     default:
       return kExitServiceUnavailable;

@@ -5,6 +5,8 @@
 //   pelmo: cannot write 7203.csv: in use by another run of pelmo
 //   pelmo: bad --host value 'ftp://x': only http and https
 //   pelmo: --host needs a value
+//   pelmo: bad start date '2007/13/01': use YYYY/MM/DD or YYYY-MM-DD
+//   pelmo: unknown option -x
 #pragma once
 
 #include <cstdio>
@@ -38,7 +40,8 @@ std::string FailureLine(const Result& result);
 
 // 0 for a success; the error code of a file that cannot be read or written;
 // kExitTemporaryFailure when the file is in use or was changed; kExitDataError for what
-// pelmo does not understand; kExitServiceUnavailable for a page; 1 for a setting.
+// pelmo does not understand; kExitServiceUnavailable for a page; 1 for a setting or an
+// argument.
 int ExitCode(const Result& result);
 
 // Writes FailureLine on `messages` and flushes it (nothing when it is null or the result a

@@ -42,10 +42,12 @@ TerminalDisplay::TerminalDisplay(int fd, std::function<Clock::time_point()> now)
     : fd_(fd), now_(std::move(now)) {}
 
 TerminalDisplay::~TerminalDisplay() {
+  const std::lock_guard lock(mutex_);
   Erase();
 }
 
 void TerminalDisplay::SetStatus(std::string_view text) {
+  const std::lock_guard lock(mutex_);
   status_ = text;
   if (!shown_ || now_() - lastDrawn_ >= kRedrawInterval) {
     Draw();
@@ -53,11 +55,13 @@ void TerminalDisplay::SetStatus(std::string_view text) {
 }
 
 void TerminalDisplay::ClearStatus() {
+  const std::lock_guard lock(mutex_);
   Erase();
   status_.clear();
 }
 
 void TerminalDisplay::WriteAbove(std::string_view bytes) {
+  const std::lock_guard lock(mutex_);
   const bool wasShown = shown_;
   Erase();
   WriteAll(fd_, bytes);

@@ -4,11 +4,12 @@
 // The status line is drawn as a carriage return, the text cut to the terminal's width and
 // "erase to the end of the line", so that a shorter text leaves nothing of a longer one. A
 // line written while it is shown first erases it and then draws it again below the line,
-// so that lines are never mixed with it.
+// so that lines are never mixed with it. Its operations may be called from several threads.
 #pragma once
 
 #include <chrono>
 #include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -42,6 +43,7 @@ class TerminalDisplay {
   void Erase();
   std::string Fitted() const;
 
+  std::mutex mutex_;
   int fd_;
   std::function<Clock::time_point()> now_;
   std::string status_;

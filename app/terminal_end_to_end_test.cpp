@@ -20,6 +20,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/test_process.h"
@@ -278,13 +279,52 @@ TEST_F(TerminalEndToEnd, InterruptErasesTheStatusLineAndKeepsTheFile) {
   ASSERT_TRUE(interrupted) << run.shown;
   EXPECT_FALSE(run.signal == 0 && run.exitCode == 0);
   EXPECT_EQ(run.shown.rfind("\r7203.t ", 0), 0u) << run.shown;
-  EXPECT_TRUE(run.shown.ends_with("\033[K" + kErase)) << run.shown;
+  EXPECT_TRUE(run.shown.ends_with("\033[K" + kErase + "pelmo: interrupted; 7203.csv unchanged\n"))
+      << run.shown;
   EXPECT_EQ(ReadFileForTest(folder + "/7203.csv"), earlier);
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     names.push_back(entry.path().filename().string());
   }
   EXPECT_EQ(names, std::vector<std::string>{"7203.csv"});
+}
+
+// One window that keeps the person waiting shows its status line after two seconds; the
+// interrupt then tells that no file was written, and nothing of it reaches a pipe.
+TEST_F(TerminalEndToEnd, ShortRunWaitingShowsTheStatusLineAndTheInterrupt) {
+  const SilentService silent;
+  const std::vector<std::string> args = {"--host", silent.hostArgument(), "-s",  "2026/12/01",
+                                         "-e",     "2026/12/05",          "7203"};
+  bool interrupted = false;
+  const auto started = std::chrono::steady_clock::now();
+  std::chrono::steady_clock::duration shownAfter{};
+  const Ended run =
+      RunOnTerminal(args, Folder("waiting"), "C", [&](pid_t pid, const std::string& shown) {
+        if (!interrupted && shown.find(" 1/1 ") != std::string::npos) {
+          shownAfter = std::chrono::steady_clock::now() - started;
+          interrupted = true;
+          ::kill(pid, SIGINT);
+        }
+      });
+  ASSERT_TRUE(interrupted) << run.shown;
+  EXPECT_GE(shownAfter, std::chrono::seconds(2));
+  EXPECT_EQ(run.shown, "\r7203.t 2026/12/01-2026/12/05 1/1 0 rows\033[K" + kErase +
+                           "pelmo: interrupted; 7203.csv unchanged\n");
+
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const pid_t pid = StartPelmo(args, Folder("waiting-pipe"), "C", [&] {
+    ::close(fds[0]);
+    return fds[1];
+  });
+  ::close(fds[1]);
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+  ::kill(pid, SIGINT);
+  std::string onPipe = ReadUntilClosed(fds[0], pid, {});
+  ::close(fds[0]);
+  const Ended piped = Wait(pid, std::move(onPipe));
+  EXPECT_EQ(piped.signal, SIGINT);
+  EXPECT_EQ(piped.shown, "");
 }
 
 }  // namespace

@@ -11,9 +11,26 @@ std::string DateText(SerialDate date) {
   return Format(date, "%Y/%m/%d");
 }
 
+// Why a run downloaded nothing.
+std::string NoRows(const RunSummary& summary) {
+  const std::string range = DateText(summary.rangeFirst) + " to " + DateText(summary.rangeLast);
+  if (summary.windowsFailed == 0) {
+    return "the pages held no rows for this code from " + range;
+  }
+  if (summary.windowsFailed >= summary.windowCount) {
+    return summary.windowCount == 1
+               ? "the window could not be fetched"
+               : "none of the " + std::to_string(summary.windowCount) + " windows could be fetched";
+  }
+  return std::to_string(summary.windowsFailed) + " of " + std::to_string(summary.windowCount) +
+         " windows could not be fetched, and the others held no rows for this code from " + range;
+}
+
 std::string Downloaded(const RunSummary& summary) {
   std::string text = Rows(summary.rowsDownloaded) + " downloaded";
-  if (summary.windowsFailed > 0) {
+  if (summary.rowsDownloaded == 0) {
+    text += ": " + NoRows(summary);
+  } else if (summary.windowsFailed > 0) {
     text += " (" + std::to_string(summary.windowsFailed) + " of " +
             std::to_string(summary.windowCount) + " windows could not be fetched)";
   }

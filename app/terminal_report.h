@@ -23,6 +23,8 @@ struct RunSummary {
   std::size_t rowsDownloaded = 0;
   std::size_t windowsFailed = 0;
   std::size_t windowCount = 0;
+  SerialDate rangeFirst;  // the range asked for, named when no row was downloaded
+  SerialDate rangeLast;
   bool written = false;                 // the output file was written
   std::size_t rowsInFile = 0;           // rows of the file written
   std::optional<SerialDate> firstDate;  // earliest and latest valid date of the file
@@ -34,7 +36,9 @@ struct RunSummary {
 
 // One line, without a line end, for example
 // "pelmo: 7203.t: 120 rows downloaded; 7203.csv holds 6012 rows, 2000/01/04 to 2004/03/31;
-// the earlier file is kept as 7203.bak".
+// the earlier file is kept as 7203.bak". A run that downloaded no row says why: "0 rows
+// downloaded: none of the 3 windows could be fetched", or "... the pages held no rows for
+// this code from 2007/01/01 to 2007/03/12".
 std::string SummaryLine(const RunSummary& summary);
 
 }  // namespace pelmo

@@ -3,6 +3,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <utility>
 #include <vector>
@@ -10,9 +12,11 @@
 #include "app/download_driver.h"
 #include "app/output_file.h"
 #include "app/terminal_display.h"
+#include "app/terminal_interrupt.h"
 #include "app/terminal_report.h"
 #include "app/terminal_signal.h"
 #include "app/terminal_stream.h"
+#include "app/terminal_wait.h"
 #include "quote/http_page_source.h"
 #include "quote/page_tree.h"
 #include "quote/table_rows.h"
@@ -20,29 +24,37 @@
 namespace pelmo {
 namespace {
 
-// Shows the window of each request on the status line and counts the failed ones.
+// Shows the window of each request on the status line (in a short run only once it keeps
+// the person waiting) and counts the failed ones.
 class ProgressPageSource : public PageSource {
  public:
-  ProgressPageSource(PageSource& pages, TerminalDisplay& display, const DownloadJob& job,
-                     const DownloadJob& downloaded)
+  ProgressPageSource(PageSource& pages, TerminalDisplay& display, WaitingStatus& waiting,
+                     const DownloadJob& job, const DownloadJob& downloaded)
       : pages_(pages),
         display_(display),
+        waiting_(waiting),
         code_(job.code),
         windows_(BuildWindows(job.start, job.end, job.period)),
         downloaded_(downloaded) {}
 
   PageResult Get(const std::string& url) override {
-    const bool progress = windows_.size() >= kWindowsForProgress && next_ < windows_.size();
-    if (progress) {
-      display_.SetStatus(StatusText(code_, windows_[next_], next_ + 1, windows_.size(),
-                                    downloaded_.records.size()));
+    const bool longRun = windows_.size() >= kWindowsForProgress;
+    if (next_ < windows_.size()) {
+      std::string text = StatusText(code_, windows_[next_], next_ + 1, windows_.size(),
+                                    downloaded_.records.size());
+      if (longRun) {
+        display_.SetStatus(text);
+      }
+      waiting_.Begin(std::move(text));
     }
     PageResult page = pages_.Get(url);
+    waiting_.End();
     if (!page.result.ok()) {
       ++failed_;
     }
     // After the last request the driver writes the file; the line has nothing more to say.
-    if (++next_ >= windows_.size()) {
+    // A short run's line only ever told of a wait that is now over.
+    if (++next_ >= windows_.size() || !longRun) {
       display_.ClearStatus();
     }
     return page;
@@ -50,12 +62,16 @@ class ProgressPageSource : public PageSource {
   // The driver's give-up rule must reach the source that makes the attempts.
   void SetSingleAttempt(bool single) override { pages_.SetSingleAttempt(single); }
 
-  std::size_t failed() const { return failed_; }
+  // Windows not requested (the driver gave up on the service) count as failed.
+  std::size_t failed() const {
+    return failed_ + (windows_.size() - std::min(next_, windows_.size()));
+  }
   std::size_t windowCount() const { return windows_.size(); }
 
  private:
   PageSource& pages_;
   TerminalDisplay& display_;
+  WaitingStatus& waiting_;
   std::string code_;
   std::vector<DateWindow> windows_;
   const DownloadJob& downloaded_;
@@ -121,8 +137,10 @@ int RunDownloadInto(DownloadJob& job, PageSource& pages, const TreeParser& parse
 }  // namespace
 
 int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser& parseTree, int fd,
-                          const TerminalCharset& charset, const OutputTarget* output) {
+                          const TerminalCharset& charset, const OutputTarget* output,
+                          const std::atomic<int>* attempt) {
   const std::optional<off_t> earlierSize = FileSize(job.outputPath);
+  const InterruptNote interruptNote(fd, job.outputPath);
   const StatusLineSignals signals;
   TerminalDisplay display(fd);
   TerminalStream notes = OpenTerminalStream(display, &charset);
@@ -131,7 +149,9 @@ int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser&
     return RunDownloadInto(job, pages, parseTree, job.errorStream, output);
   }
   DownloadJob downloaded;
-  ProgressPageSource progress(pages, display, job, downloaded);
+  const std::atomic<int> firstAttempt{1};
+  WaitingStatus waiting(display, attempt != nullptr ? *attempt : firstAttempt);
+  ProgressPageSource progress(pages, display, waiting, job, downloaded);
   std::FILE* const errorStream = std::exchange(job.errorStream, notes.get());
   const int exitCode =
       RunDownloadInto(job, progress, CountingParser(parseTree, downloaded), messages.get(), output);
@@ -145,6 +165,8 @@ int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser&
   summary.rowsDownloaded = downloaded.records.size();
   summary.windowsFailed = progress.failed();
   summary.windowCount = progress.windowCount();
+  summary.rangeFirst = FromCalendar(job.start);
+  summary.rangeLast = FromCalendar(job.end);
   display.WriteAbove(SummaryLine(summary) + "\n");
   return exitCode;
 }
@@ -153,9 +175,13 @@ int RunDownloadForPerson(DownloadJob& job, const OutputTarget& output) {
   if (job.errorStream != stderr || ::isatty(STDERR_FILENO) != 1) {
     return RunDownload(job, output);
   }
-  HttpPageSource pages;
+  std::atomic<int> attempt{1};
+  HttpFetchOptions options;
+  options.onAttempt = [&attempt](int number) { attempt.store(number); };
+  HttpPageSource pages(std::move(options));
   const TerminalCharset charset = TerminalCharset::FromEnvironment();
-  return RunDownloadOnTerminal(job, pages, ParseQuotePageTree, STDERR_FILENO, charset, &output);
+  return RunDownloadOnTerminal(job, pages, ParseQuotePageTree, STDERR_FILENO, charset, &output,
+                               &attempt);
 }
 
 }  // namespace pelmo

@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "app/existing_file.h"
 #include "app/output_target.h"
 #include "app/terminal_pipe_for_test.h"
+#include "app/terminal_wait.h"
 #include "app/test_support_for_test.h"
 #include "quote/hostile_pages_test_util.h"
 #include "quote/page_tree.h"
@@ -163,8 +167,64 @@ TEST_F(TerminalRunTest, GivingUpReachesTheSourceThroughTheStatusLine) {
   EXPECT_EQ(RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), utf8), 69);
   // One window with every attempt, two with one each, then the rest are not requested.
   EXPECT_EQ(pages.singleAttempt, (std::vector<bool>{false, true, true}));
-  EXPECT_NE(pipe_.Take().find(": not requested, the quote service did not answer\n"),
-            std::string::npos);
+  const std::string shown = pipe_.Take();
+  EXPECT_NE(shown.find(": not requested, the quote service did not answer\n"), std::string::npos);
+  EXPECT_NE(shown.find("pelmo: 1234.t: 0 rows downloaded: none of the 8 windows could be "
+                       "fetched; " +
+                       job.outputPath + " holds 0 rows; no backup: there was no earlier file\n"),
+            std::string::npos)
+      << shown;
+}
+
+// Pages that hold a table without rows.
+class EmptyPages : public PageSource {
+ public:
+  PageResult Get(const std::string&) override {
+    return {hostile::WrapAsServicePage("<table><tr><th>date</th></tr></table>"), {}};
+  }
+};
+
+TEST_F(TerminalRunTest, SummarySaysWhyNoRowWasDownloaded) {
+  DownloadJob job = Job(2007, 2007);
+  job.start = *ToCalendar(FromCalendar(2007, 11, 20));
+  EmptyPages pages;
+  const TerminalCharset utf8("UTF-8");
+  EXPECT_EQ(RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), utf8), 0);
+  EXPECT_EQ(pipe_.Take(),
+            "pelmo: 1234.t: 0 rows downloaded: the pages held no rows for this code from "
+            "2007/11/20 to 2007/12/31; " +
+                job.outputPath + " holds 0 rows; no backup: there was no earlier file\n");
+}
+
+// The first attempt goes unanswered; the second keeps the person waiting past two seconds.
+class RetriedPage : public PageSource {
+ public:
+  explicit RetriedPage(std::atomic<int>& attempt) : attempt_(attempt) {}
+  PageResult Get(const std::string&) override {
+    attempt_.store(1);
+    attempt_.store(2);
+    std::this_thread::sleep_for(WaitingStatus::kShowAfter + std::chrono::milliseconds(400));
+    return {"", Failure(Reason::NoAnswer, "timed out")};
+  }
+
+ private:
+  std::atomic<int>& attempt_;
+};
+
+TEST_F(TerminalRunTest, ShortRunShowsAWindowThatKeepsThePersonWaiting) {
+  DownloadJob job = Job(2007, 2007);
+  job.start = *ToCalendar(FromCalendar(2007, 11, 20));  // one daily window
+  std::atomic<int> attempt{0};
+  RetriedPage pages(attempt);
+  const TerminalCharset utf8("UTF-8");
+  EXPECT_EQ(
+      RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), utf8, nullptr, &attempt),
+      69);
+  EXPECT_EQ(pipe_.Take(),
+            "\r1234.t 2007/11/20-2007/12/31 1/1 0 rows, attempt 2\033[K" + kErase +
+                "pelmo: cannot fetch 2007/11/20-2007/12/31: timed out\n"
+                "pelmo: 1234.t: 0 rows downloaded: the window could not be fetched; " +
+                job.outputPath + " holds 0 rows; no backup: there was no earlier file\n");
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <array>
 #include <atomic>
 
+#include "app/terminal_interrupt.h"
+
 namespace pelmo {
 namespace {
 
@@ -24,6 +26,7 @@ std::size_t IndexOf(int signal) {
 
 void OnSignal(int signal, siginfo_t* info, void* context) {
   EraseStatusLineFromSignal();
+  WriteInterruptNoteFromSignal(signal);
   // The line is gone; from here the signal is the earlier handler's alone. Putting it back
   // first matters: an earlier handler that ends the process by raising the signal again
   // would otherwise have it delivered here, and call it again, for ever.

@@ -17,9 +17,10 @@ void SetShownStatusLine(int fd) noexcept;
 // line"), and records that none is. Callable from a signal handler.
 void EraseStatusLineFromSignal() noexcept;
 
-// While alive, SIGINT and SIGTERM first erase the status line and then do what they did
-// before: the earlier handler runs, or the default action ends the process. A signal that
-// was ignored stays ignored. One instance at a time.
+// While alive, SIGINT and SIGTERM first erase the status line, write the interrupt note if
+// one is armed (see app/terminal_interrupt.h), and then do what they did before: the earlier
+// handler runs, or the default action ends the process. A signal that was ignored stays ignored.
+// One instance at a time.
 class StatusLineSignals {
  public:
   StatusLineSignals();

@@ -12,7 +12,7 @@ namespace {
 constexpr std::size_t kVersionTextLimit = 127;
 
 // The lines after the version line.
-constexpr std::array<const char*, 14> kUsageBody = {
+constexpr std::array<const char*, 15> kUsageBody = {
     "",
     "",
     "Usage: pelmo [-s startdate][-e enddate][-p d|w|m][-o outfile][-t][-a] code",
@@ -25,6 +25,7 @@ constexpr std::array<const char*, 14> kUsageBody = {
     "    -a \t\t\toutput adjustment value",
     "    -z \t\t\toutput outstanding balances of margin trading",
     "    --host host[:port] \tquote service address (default 127.0.0.1:8730)",
+    "    --version \t\tprint the version line and exit",
     "  date format: YYYY/MM/DD ex.2002/04/01",
     "",
 };
@@ -60,9 +61,13 @@ std::string VersionText(const char* programPath) {
   return text;
 }
 
+void PrintVersionLine(std::FILE* stream, std::string_view versionText) {
+  PrintLine(stream, "pelmo " + std::string(versionText));
+}
+
 void PrintUsage(std::FILE* stream, std::string_view versionText) {
   PrintLine(stream, "");
-  PrintLine(stream, "pelmo " + std::string(versionText));
+  PrintVersionLine(stream, versionText);
   for (const char* line : kUsageBody) {
     PrintLine(stream, line);
   }

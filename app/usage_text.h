@@ -17,7 +17,10 @@ void PrintLine(std::FILE* stream, std::string_view line);
 // when the file cannot be examined or has no version record.
 std::string VersionText(const char* programPath);
 
-// The usage text, line by line, with `versionText` on its second line.
+// The usage text, line by line, with the version line on its second line.
 void PrintUsage(std::FILE* stream, std::string_view versionText);
+
+// The version line alone: "pelmo 2.0.2.0 (13 Mar 2007)".
+void PrintVersionLine(std::FILE* stream, std::string_view versionText);
 
 }  // namespace pelmo

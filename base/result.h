@@ -32,6 +32,7 @@ enum class Reason {
   // A command-line setting; the subject is the value given.
   BadSetting,    // a value that is refused, `message` says why
   MissingValue,  // an option at the end of the arguments, without its value
+  BadArgument,   // an argument that is not understood, `message` says which and why
 };
 
 struct [[nodiscard]] Result {

@@ -65,6 +65,9 @@ std::string* HttpFetcher::FetchHttp(const std::string& address) {
   std::chrono::milliseconds pause = options_.firstRetryDelay;
   for (;;) {
     ++attempts_;
+    if (options_.onAttempt) {
+      options_.onAttempt(attempts_);
+    }
     body.clear();
     attempt = session.Get(address, body);
     answered = answered || attempt.reason != Reason::NoAnswer;

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace pelmo {
@@ -37,6 +38,9 @@ struct HttpFetchOptions {
   // Largest text kept, counted after line-end expansion; a larger page is not taken. A real
   // page is about 17 KB; at 4 MiB the tree of the largest page stays within a few hundred MiB.
   std::size_t maxTextBytes = std::size_t{4} << 20;
+  // Called before each request of a Fetch with its number, counted from 1, so that a person
+  // watching can be told that a page is being tried again. None: nobody is told.
+  std::function<void(int attempt)> onAttempt;
   // Test-only: a PEM file of the certificates to trust instead of the system's, so that
   // tests can serve https with a certificate made for them. Empty for the program.
   std::string caFileForTests;
