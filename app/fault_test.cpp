@@ -156,6 +156,7 @@ class FaultTest : public ::testing::Test {
 // Every window fails; the old rows are written back unchanged and the old file is the
 // backup.
 TEST_F(FaultTest, ConnectionRefusedRewritesTheOldRows) {
+  const testing::QuickPausesForTests quickPauses;
   PlaceOldFiles("8306.csv");
   std::string host;
   {
@@ -188,6 +189,7 @@ TEST_F(FaultTest, StatusFiveHundredLosesOneWindowOnly) {
 }
 
 TEST_F(FaultTest, ResetHalfwayThroughTheBodyLosesThatWindow) {
+  const testing::QuickPausesForTests quickPauses;
   PlaceOldFiles("8306.csv");
   PageTestServer server([](const std::string& target) {
     return target.starts_with(kNewerTarget) ? Answer::ResetHalfway : Answer::Page;

@@ -363,6 +363,24 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
+// The test hook shortens the pauses only when asked for, and nothing else.
+TEST(HttpWireTest, QuickPausesOnlyForTests) {
+  const HttpFetchOptions defaults;
+  EXPECT_EQ(ProgramFetchOptions().firstRetryDelay, defaults.firstRetryDelay);
+  EXPECT_EQ(ProgramFetchOptions().maxRetryDelay, defaults.maxRetryDelay);
+  {
+    ScopedEnv env("PELMO_QUICK_PAUSES_FOR_TESTS", "0");
+    EXPECT_EQ(ProgramFetchOptions().maxRetryDelay, defaults.maxRetryDelay);
+  }
+  ScopedEnv env("PELMO_QUICK_PAUSES_FOR_TESTS", "1");
+  const HttpFetchOptions quick = ProgramFetchOptions();
+  EXPECT_EQ(quick.firstRetryDelay, std::chrono::milliseconds(1));
+  EXPECT_EQ(quick.maxRetryDelay, std::chrono::milliseconds(1));
+  EXPECT_EQ(quick.maxAttempts, defaults.maxAttempts);
+  EXPECT_EQ(quick.attemptTimeout, defaults.attemptTimeout);
+  EXPECT_EQ(quick.pageTimeout, defaults.pageTimeout);
+}
+
 TEST(HttpWireTest, ProxyIsTakenFromTheEnvironment) {
   RawTestServer* self = nullptr;
   RawTestServer proxy([&self](int fd, int) {

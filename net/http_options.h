@@ -54,4 +54,9 @@ struct HttpFetchOptions {
   std::string caFileForTests;
 };
 
+// The program's settings. Test-only: with PELMO_QUICK_PAUSES_FOR_TESTS=1 in the environment
+// the pauses between attempts are a millisecond, so that tests that run the program against
+// a failing service need not wait them out; the attempts, their count and bounds stay.
+HttpFetchOptions ProgramFetchOptions();
+
 }  // namespace pelmo
