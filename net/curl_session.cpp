@@ -2,7 +2,6 @@
 
 #include <curl/curl.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstddef>
@@ -26,6 +25,7 @@ struct AttemptState {
   int blockStatus = 0;     // status line of the header block being read
   bool blockOpen = false;  // a status line came whose block has not ended yet
   bool blockHasLocation = false;
+  bool blockChunked = false;
   std::string blockRetryAfter;
   HttpExchange exchange;  // `status` set once the headers of the final response are complete
   ReceivedText body;
@@ -66,10 +66,13 @@ std::size_t OnHeaderLine(char* data, std::size_t size, std::size_t count, void* 
     state.blockStatus = ParseStatusLine(line);
     state.blockOpen = true;
     state.blockHasLocation = false;
+    state.blockChunked = false;
     state.blockRetryAfter.clear();
     state.exchange.answered = true;
   } else if (StartsWithNoCase(line, "location:")) {
     state.blockHasLocation = true;
+  } else if (StartsWithNoCase(line, "transfer-encoding:")) {
+    state.blockChunked = TrimmedLine(line.substr(18)).find("chunked") != std::string::npos;
   } else if (StartsWithNoCase(line, "retry-after:")) {
     state.blockRetryAfter = TrimmedLine(line.substr(12));
   } else if (line == "\r\n" || line == "\n") {
@@ -79,6 +82,7 @@ std::size_t OnHeaderLine(char* data, std::size_t size, std::size_t count, void* 
     if (status >= 200 && !redirect) {
       state.exchange.status = status;
       state.exchange.retryAfter = state.blockRetryAfter;
+      state.exchange.chunked = state.blockChunked;
     }
   }
   return size * count;
@@ -221,9 +225,8 @@ HttpExchange CurlSession::Exchange(const std::string& address, std::string& body
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &state);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &state);
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &state);
-  // libcurl's own timer ends the attempt on time; the progress callback, which asks the
-  // fetch's clock, covers a clock that is not the steady one.
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, std::max(1L, static_cast<long>(timeLeft().count())));
+  // No libcurl timer of its own for the whole attempt: the progress callback asks the fetch's
+  // clock, so that the attempt ends exactly when the fetch says its time is up.
   const CURLcode code = curl_easy_perform(curl);
   // The state must not outlive this call in libcurl's hands.
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);

@@ -17,7 +17,8 @@ std::string FaultText(TransportFault fault, const std::string& libraryText);
 
 // The result of one attempt:
 //  - ok (code 200): the page came whole. Whole means the transport saw its end and the body
-//    has the length its Content-Length announced, or a zero byte ended the text earlier;
+//    has the length its Content-Length announced, or a zero byte ended the text earlier; an
+//    empty body that neither a length nor chunks delimit is taken as an answer cut short;
 //  - StatusNotOk (code: the status): a final status other than 200; its body is not read;
 //  - TooLarge: the page did not fit;
 //  - BodyCutShort: a status line came but the answer ended early, inside its headers

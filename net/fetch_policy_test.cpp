@@ -47,6 +47,11 @@ TEST(FetchPolicyTest, BodyIsCheckedAgainstItsAnnouncedLength) {
   HttpExchange unannounced = Answer(200);
   unannounced.bodyBytes = 5;
   EXPECT_EQ(Judged(unannounced), Expected(Reason::Ok, 200, ""));
+  // Empty, and nothing but the closed connection says where it ends.
+  unannounced.bodyBytes = 0;
+  EXPECT_EQ(Judged(unannounced), Expected(Reason::BodyCutShort, 200, "answer cut short"));
+  unannounced.chunked = true;
+  EXPECT_EQ(Judged(unannounced), Expected(Reason::Ok, 200, ""));
   // A zero byte ended the text: the rest was not read on purpose.
   HttpExchange ended = Body(10, 4);
   ended.bodyStatus = ReceivedText::Status::Ended;

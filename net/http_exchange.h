@@ -51,6 +51,8 @@ struct HttpExchange {
   std::string retryAfter;
   // The final response's Content-Length, when it announced one.
   std::optional<std::uint64_t> announcedLength;
+  // The final response's body came in chunks, which mark their own end.
+  bool chunked = false;
   // Body bytes received, as sent (before any line-end expansion).
   std::uint64_t bodyBytes = 0;
   // How the body reader ended: Ended when a zero byte ended the text (the rest is not

@@ -443,8 +443,9 @@ RawTestServer::Handler CutFirst(int cut, std::string answer) {
 
 // An answer that ends inside its headers is a failed attempt, never an empty page.
 TEST(HttpWireTest, AnswerCutInsideItsHeadersIsTriedAgain) {
-  for (const char* cut : {"HTTP/1.1 200 OK\r\n", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n",
-                          "HTTP/1.1 200 OK\r\nContent-Le", "HTTP/1.1 200"}) {
+  for (const char* cut :
+       {"HTTP/1.1 200 OK\r\n", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n",
+        "HTTP/1.1 200 OK\r\nContent-Le", "HTTP/1.1 200", "HTTP/1.1 200 OK\r\n\r\n"}) {
     RecordingClock clock;
     HttpFetchOptions options;
     options.clockForTests = &clock;

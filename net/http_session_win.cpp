@@ -78,9 +78,11 @@ std::string QueryText(HINTERNET request, DWORD what) {
 }
 
 // The time left, in WinHTTP's milliseconds, but no more than `most`; at least 1, as 0 would
-// mean no time-out at all.
+// mean no time-out at all. A little more than what is left, so that when WinHTTP's timer
+// ends the attempt, the fetch's clock has passed the end too and counts it as out of time.
 int Bounded(const AttemptTimeLeft& timeLeft, int most) {
-  const auto left = timeLeft().count();
+  constexpr long long kPastTheEnd = 50;
+  const auto left = timeLeft().count() + kPastTheEnd;
   return static_cast<int>(std::clamp<long long>(left, 1, most));
 }
 
@@ -230,6 +232,8 @@ HttpExchange WinHttpSession::Exchange(const std::string& address, std::string& b
   exchange.status =
       static_cast<int>(QueryNumber(request.get(), WINHTTP_QUERY_STATUS_CODE).value_or(0));
   exchange.retryAfter = QueryText(request.get(), WINHTTP_QUERY_RETRY_AFTER);
+  exchange.chunked = QueryText(request.get(), WINHTTP_QUERY_TRANSFER_ENCODING).find("chunked") !=
+                     std::string::npos;
   if (const auto length = QueryNumber(request.get(), WINHTTP_QUERY_CONTENT_LENGTH)) {
     exchange.announcedLength = *length;
   }
