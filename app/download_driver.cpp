@@ -17,6 +17,8 @@ namespace {
 // Windows in a row that the service did not answer at all, after which the rest are not
 // requested: a service that is not there would otherwise cost every window its attempts.
 constexpr int kSilentWindowsBeforeGivingUp = 3;
+// Windows in a row that a busy service refused, after which the rest are not requested.
+constexpr int kBusyWindowsBeforeGivingUp = 2;
 
 // A page holds at most 51 rows (a daily window's days). Room for that many per window is
 // reserved up front, up to a bound: reserved memory that is never filled costs no pages.
@@ -65,11 +67,16 @@ Downloaded Download(DownloadJob& job, PageSource& pages, const TreeParser& parse
   // After a window without any answer, each later one gets a single attempt until the
   // service answers again.
   int silentWindows = 0;
+  int busyWindows = 0;
+  std::string busyWords;
   for (std::size_t i = 0; i < windows.size(); ++i) {
-    if (silentWindows == kSilentWindowsBeforeGivingUp) {
+    if (silentWindows == kSilentWindowsBeforeGivingUp ||
+        busyWindows == kBusyWindowsBeforeGivingUp) {
+      const std::string why = busyWindows == kBusyWindowsBeforeGivingUp
+                                  ? busyWords
+                                  : std::string("the quote service did not answer");
       // Windows run newest first: the rest span from the last window's first day.
-      ReportFailure(messages, About(Failure(Reason::NoAnswer,
-                                            "not requested, the quote service did not answer"),
+      ReportFailure(messages, About(Failure(Reason::NoAnswer, "not requested, " + why),
                                     WindowText(windows.back().first, windows[i].last)));
       break;
     }
@@ -81,11 +88,14 @@ Downloaded Download(DownloadJob& job, PageSource& pages, const TreeParser& parse
       }
       ReportFailure(messages, About(outcome, WindowText(windows[i].first, windows[i].last)));
     }
-    const bool noAnswer = outcome.reason == Reason::NoAnswer;
+    // A window whose attempts ran out of time is no better than one without an answer.
+    const bool noAnswer = outcome.reason == Reason::NoAnswer || outcome.reason == Reason::OutOfTime;
     if (noAnswer != (silentWindows > 0)) {
       pages.SetSingleAttempt(noAnswer);
     }
     silentWindows = noAnswer ? silentWindows + 1 : 0;
+    busyWindows = outcome.reason == Reason::ServiceBusy ? busyWindows + 1 : 0;
+    busyWords = outcome.message;
   }
   job.records.SortByDate();
   if (job.adjust && !job.splitEvents.empty()) {

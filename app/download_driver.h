@@ -17,8 +17,12 @@ namespace pelmo {
 // "pelmo: cannot fetch YYYY/MM/DD-YYYY/MM/DD: REASON"; the run goes on and the file is
 // written all the same. Once a window gets no answer at all from the service, the later
 // windows get one attempt each until one is answered; after three windows in a row without
-// an answer the remaining ones are not requested, and one line names their whole range:
+// an answer (or whose attempts ran out of time) the remaining ones are not requested, and
+// one line names their whole range:
 // "pelmo: cannot fetch FIRST-LAST: not requested, the quote service did not answer".
+// After two windows in a row refused by a busy service (ServiceBusy) the same holds, the
+// line naming the last window's reason instead: "... not requested, the quote service asks
+// to wait 3600 s".
 // With adjust, the records are rescaled by AdjustForSplits, which tells the rows loaded
 // from the existing file (all of `records` on entry) from the page rows. Returns 0,
 // kExitServiceUnavailable after a failed window, or the exit code of a failed write (see

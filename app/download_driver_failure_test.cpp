@@ -51,6 +51,12 @@ PageResult Silent(const std::string& why) {
 PageResult Status(int status) {
   return {"", Failure(Reason::StatusNotOk, "", status)};
 }
+PageResult OutOfTime() {
+  return {"", Failure(Reason::OutOfTime, "timed out")};
+}
+PageResult Busy(const std::string& why) {
+  return {"", Failure(Reason::ServiceBusy, why, 429)};
+}
 
 class DownloadDriverFailureTest : public ::testing::Test {
  protected:
@@ -180,6 +186,46 @@ TEST_F(DownloadDriverFailureTest, AnsweredFailuresAreNeverGivenUp) {
   EXPECT_EQ(Run(job, pages), kExitServiceUnavailable);
   EXPECT_EQ(pages.urls.size(), 6u);
   EXPECT_EQ(pages.singleAttempt, std::vector<bool>(6, false));
+}
+
+// A window whose attempts ran out of time (a trickling body) counts toward giving up like
+// one without an answer, mixed with those too.
+TEST_F(DownloadDriverFailureTest, WindowsOutOfTimeAreGivenUpLikeSilentOnes) {
+  DownloadJob job = Job(300);
+  ScriptedSource pages([](int i) { return i == 1 ? Silent("timed out") : OutOfTime(); });
+  EXPECT_EQ(Run(job, pages), kExitServiceUnavailable);
+  EXPECT_EQ(pages.singleAttempt, (std::vector<bool>{false, true, true}));
+  EXPECT_EQ(
+      messages_,
+      CannotFetch(kWindows[0], "timed out") + CannotFetch(kWindows[1], "timed out") +
+          CannotFetch(kWindows[2], "timed out") +
+          CannotFetch("2006/06/05-2006/10/29", "not requested, the quote service did not answer"));
+}
+
+// Two windows in a row refused by a busy service end the requests; the line names the last
+// wait asked for. The file is still written.
+TEST_F(DownloadDriverFailureTest, TwoBusyWindowsInARowEndTheRequests) {
+  DownloadJob job = Job(300);
+  ScriptedSource pages([](int i) {
+    return Busy(i == 0 ? "the quote service asks to wait 3600 s"
+                       : "the quote service asks to wait 7200 s");
+  });
+  EXPECT_EQ(Run(job, pages), kExitServiceUnavailable);
+  EXPECT_EQ(pages.urls.size(), 2u);
+  EXPECT_EQ(pages.singleAttempt, (std::vector<bool>{false, false}));
+  EXPECT_EQ(messages_, CannotFetch(kWindows[0], "the quote service asks to wait 3600 s") +
+                           CannotFetch(kWindows[1], "the quote service asks to wait 7200 s") +
+                           CannotFetch("2006/06/05-2006/12/19",
+                                       "not requested, the quote service asks to wait 7200 s"));
+  EXPECT_EQ(File(), "2001/01/04,1,2,3,4,5,6\r\n");
+}
+
+// Only busy windows in a row count: a page between them starts the count again.
+TEST_F(DownloadDriverFailureTest, PageBetweenBusyWindowsKeepsTheRunGoing) {
+  DownloadJob job = Job(300);
+  ScriptedSource pages([](int i) { return i % 2 == 0 ? Busy("HTTP status 503") : Page(); });
+  EXPECT_EQ(Run(job, pages), kExitServiceUnavailable);
+  EXPECT_EQ(pages.urls.size(), 6u);
 }
 
 }  // namespace

@@ -286,6 +286,7 @@ TEST_F(EndToEnd, TabFileIsReadByRunWithoutTabOption) {
 }
 
 TEST_F(EndToEnd, ServiceDownReportsEveryWindowAndKeepsTheFile) {
+  const pelmo::testing::QuickPausesForTests quickPauses;
   const std::string old = "2001/01/04,1,2,3,4,5,6\r\n";
   WriteFileBytes(dir_ / "8306.csv", old);
   const ProcessResult run = Pelmo("127.0.0.1:" + std::to_string(ClosedPort()),
@@ -300,6 +301,7 @@ TEST_F(EndToEnd, ServiceDownReportsEveryWindowAndKeepsTheFile) {
 }
 
 TEST_F(EndToEnd, ElevenDroppedConnectionsAreRetried) {
+  const pelmo::testing::QuickPausesForTests quickPauses;
   QuoteServerProcess server({"--fail-first", "11", "--log", LogArgument()});
   const ProcessResult run =
       Pelmo(server.hostArgument(), {"-s", "2007/01/01", "-e", "2007/03/31", "8306"});
@@ -311,6 +313,7 @@ TEST_F(EndToEnd, ElevenDroppedConnectionsAreRetried) {
 }
 
 TEST_F(EndToEnd, TwelveDroppedConnectionsLoseTheFirstWindowOnly) {
+  const pelmo::testing::QuickPausesForTests quickPauses;
   QuoteServerProcess server({"--fail-first", "12"});
   const ProcessResult run =
       Pelmo(server.hostArgument(), {"-s", "2007/01/01", "-e", "2007/03/31", "8306"});

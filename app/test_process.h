@@ -26,6 +26,16 @@ inline std::filesystem::path BuildDir() {
   return dir;
 }
 
+// While it lives, the pelmo runs started by the test pause a millisecond between attempts
+// (see ProgramFetchOptions), so that a failing service costs no real pauses.
+class QuickPausesForTests {
+ public:
+  QuickPausesForTests() { setenv("PELMO_QUICK_PAUSES_FOR_TESTS", "1", 1); }
+  ~QuickPausesForTests() { unsetenv("PELMO_QUICK_PAUSES_FOR_TESTS"); }
+  QuickPausesForTests(const QuickPausesForTests&) = delete;
+  QuickPausesForTests& operator=(const QuickPausesForTests&) = delete;
+};
+
 inline std::filesystem::path PelmoBinary() {
   return BuildDir() / "app" / "pelmo";
 }

@@ -14,7 +14,11 @@ enum class Reason {
   NoAnswer,            // no status line at all: refused, timed out, reset, name not found
   RequestFailed,       // answered at some attempt, but no final status was read (redirects)
   StatusNotOk,         // a final status other than 200, in `code`
-  BodyCutShort,        // status 200, but the body could not be read to its end
+  BodyCutShort,        // the answer ended early: inside its headers, or its body (status 200)
+                       // short of its end
+  OutOfTime,           // the last attempt was ended by the bound on an attempt or on all the
+                       // attempts of a page, not by the service
+  ServiceBusy,         // status 429 or 503 to the last attempt, `message` names the wait asked
   TooLarge,            // the page is over the size limit, or memory ran out for it
   UnsupportedAddress,  // neither http:, https: nor a local file address
   SessionFailed,       // the HTTP library could not set up a session

@@ -3,7 +3,9 @@
 #include <curl/curl.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 #include <utility>
 
@@ -14,17 +16,29 @@
 namespace pelmo {
 namespace {
 
-// What one attempt learns from the header and body callbacks.
+// What one attempt learns from the header, body and progress callbacks.
 struct AttemptState {
-  AttemptState(CURL* curl, std::size_t limit) : curl(curl), body(limit) {}
+  AttemptState(CURL* curl, std::size_t limit, const AttemptTimeLeft& timeLeft)
+      : curl(curl), body(limit), timeLeft(timeLeft) {}
 
   CURL* curl;
-  int blockStatus = 0;    // status line of the header block being read
-  bool answered = false;  // any status line came, of whatever response
+  int blockStatus = 0;     // status line of the header block being read
+  bool blockOpen = false;  // a status line came whose block has not ended yet
   bool blockHasLocation = false;
-  int finalStatus = 0;  // set once the headers of the final response are complete
+  bool blockChunked = false;
+  std::string blockRetryAfter;
+  HttpExchange exchange;  // `status` set once the headers of the final response are complete
   ReceivedText body;
+  const AttemptTimeLeft& timeLeft;
 };
+
+// A header's value without the blanks around it and the line end.
+std::string TrimmedLine(std::string_view value) {
+  const std::size_t first = value.find_first_not_of(" \t");
+  const std::size_t last = value.find_last_not_of(" \t\r\n");
+  return first == std::string_view::npos ? std::string()
+                                         : std::string(value.substr(first, last - first + 1));
+}
 
 int ParseStatusLine(std::string_view line) {
   // "HTTP/1.1 200 OK" or "HTTP/2 200"
@@ -50,15 +64,25 @@ std::size_t OnHeaderLine(char* data, std::size_t size, std::size_t count, void* 
   const std::string_view line(data, size * count);
   if (line.starts_with("HTTP/")) {
     state.blockStatus = ParseStatusLine(line);
+    state.blockOpen = true;
     state.blockHasLocation = false;
-    state.answered = true;
+    state.blockChunked = false;
+    state.blockRetryAfter.clear();
+    state.exchange.answered = true;
   } else if (StartsWithNoCase(line, "location:")) {
     state.blockHasLocation = true;
+  } else if (StartsWithNoCase(line, "transfer-encoding:")) {
+    state.blockChunked = TrimmedLine(line.substr(18)).find("chunked") != std::string::npos;
+  } else if (StartsWithNoCase(line, "retry-after:")) {
+    state.blockRetryAfter = TrimmedLine(line.substr(12));
   } else if (line == "\r\n" || line == "\n") {
+    state.blockOpen = false;
     const int status = state.blockStatus;
     const bool redirect = status >= 300 && status < 400 && state.blockHasLocation;
     if (status >= 200 && !redirect) {
-      state.finalStatus = status;
+      state.exchange.status = status;
+      state.exchange.retryAfter = state.blockRetryAfter;
+      state.exchange.chunked = state.blockChunked;
     }
   }
   return size * count;
@@ -66,7 +90,7 @@ std::size_t OnHeaderLine(char* data, std::size_t size, std::size_t count, void* 
 
 std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
   auto& state = *static_cast<AttemptState*>(user);
-  if (state.finalStatus != 200) {
+  if (state.exchange.status != 200) {
     // Only a page is worth reading; a wrong count makes libcurl stop the transfer.
     return 0;
   }
@@ -82,39 +106,52 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
   return status == ReceivedText::Status::Open ? size * count : 0;
 }
 
-std::string ReasonFor(CURLcode code, long osErrno) {
+TransportFault FaultOf(CURLcode code, long osErrno, bool answered) {
   switch (code) {
+    case CURLE_OK:
+      return TransportFault::None;
     case CURLE_COULDNT_CONNECT:
-      return osErrno == ECONNREFUSED ? "connection refused" : "cannot connect";
+      return osErrno == ECONNREFUSED ? TransportFault::Refused : TransportFault::CannotConnect;
     case CURLE_OPERATION_TIMEDOUT:
-      return "timed out";
+    case CURLE_ABORTED_BY_CALLBACK:  // only the progress callback, when time ran out
+      return TransportFault::TimedOut;
     case CURLE_COULDNT_RESOLVE_HOST:
-      return "cannot resolve host name";
+      return TransportFault::NameNotFound;
     case CURLE_COULDNT_RESOLVE_PROXY:
-      return "cannot resolve proxy name";
+      return TransportFault::ProxyNameNotFound;
     case CURLE_GOT_NOTHING:
-      return "connection closed without a response";
+      return TransportFault::ClosedWithoutResponse;
     case CURLE_RECV_ERROR:
-      return osErrno == ECONNRESET ? "connection reset" : "receive error";
+      return osErrno == ECONNRESET ? TransportFault::Reset : TransportFault::ReceiveFailed;
     case CURLE_SEND_ERROR:
-      return "send error";
+      return TransportFault::SendFailed;
     case CURLE_PARTIAL_FILE:
-      return "body cut short";
+      return TransportFault::CutShort;
     case CURLE_TOO_MANY_REDIRECTS:
-      return "too many redirects";
+      return TransportFault::TooManyRedirects;
     case CURLE_UNSUPPORTED_PROTOCOL:
-      return "unsupported protocol";
+      // Before any status line, it is libcurl refusing an answer without one.
+      return answered ? TransportFault::UnsupportedProtocol : TransportFault::NoStatusLine;
     case CURLE_URL_MALFORMAT:
-      return "malformed address";
+      return TransportFault::MalformedAddress;
     case CURLE_WEIRD_SERVER_REPLY:
-      return "malformed response";
+      return TransportFault::MalformedResponse;
     case CURLE_PEER_FAILED_VERIFICATION:
-      return "server certificate not trusted";
+      return TransportFault::CertificateNotTrusted;
     case CURLE_SSL_CONNECT_ERROR:
-      return "TLS handshake failed";
+      return TransportFault::TlsFailed;
+    case CURLE_OUT_OF_MEMORY:
+      return TransportFault::OutOfMemory;
     default:
-      return curl_easy_strerror(code);
+      return TransportFault::Other;
   }
+}
+
+// Asked by libcurl about once a second and whenever data moves: a non-zero answer ends the
+// transfer with CURLE_ABORTED_BY_CALLBACK.
+int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  const auto& state = *static_cast<AttemptState*>(user);
+  return state.timeLeft() <= std::chrono::milliseconds::zero() ? 1 : 0;
 }
 
 // The easy handle a finished fetch left in the share, reset to no options; else a new one.
@@ -144,7 +181,8 @@ CurlSession::CurlSession(const HttpFetchOptions& options, void* share)
                    static_cast<long>(options.connectTimeout.count()));
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
   curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(options.stallTimeout.count()));
-  curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, static_cast<long>(options.attemptTimeout.count()));
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, &OnProgress);
   curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
   curl_easy_setopt(curl, CURLOPT_MAXREDIRS, static_cast<long>(options.maxRedirects));
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
@@ -178,38 +216,43 @@ CurlSession::~CurlSession() {
   }
 }
 
-Result CurlSession::Get(const std::string& address, std::string& body) {
+HttpExchange CurlSession::Exchange(const std::string& address, std::string& body,
+                                   const AttemptTimeLeft& timeLeft) {
   CURL* curl = handle_;
-  AttemptState state(curl, maxTextBytes_);
+  AttemptState state(curl, maxTextBytes_, timeLeft);
   curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
   curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &state);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, &state);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &state);
+  // No libcurl timer of its own for the whole attempt: the progress callback asks the fetch's
+  // clock, so that the attempt ends exactly when the fetch says its time is up.
   const CURLcode code = curl_easy_perform(curl);
   // The state must not outlive this call in libcurl's hands.
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, nullptr);
   curl_easy_setopt(curl, CURLOPT_WRITEDATA, nullptr);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, nullptr);
 
-  int status = state.finalStatus;
-  if (code == CURLE_OK && status == 0) {
-    // Headers that never formed a complete final block; take libcurl's own reading.
-    long reported = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &reported);
-    status = static_cast<int>(reported);
+  HttpExchange& exchange = state.exchange;
+  exchange.headersCut = state.blockOpen;
+  curl_off_t length = -1;
+  if (exchange.status != 0 &&
+      curl_easy_getinfo(curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK &&
+      length >= 0) {
+    exchange.announcedLength = static_cast<std::uint64_t>(length);
   }
-  const auto bodyStatus = state.body.status();
-  if (code == CURLE_OK || (status != 0 && status != 200) ||
-      bodyStatus == ReceivedText::Status::Ended) {
-    // Past the status every outcome but a broken or oversized page is a response.
+  exchange.bodyBytes = state.body.bytesIn();
+  exchange.bodyStatus = state.body.status();
+  if (exchange.status == 200 && exchange.bodyStatus != ReceivedText::Status::TooLarge) {
     body = state.body.TakeText();
-    return ResponseResult(status);
-  }
-  if (bodyStatus == ReceivedText::Status::TooLarge || code == CURLE_OUT_OF_MEMORY) {
-    return Failure(Reason::TooLarge, "page too large", status);
   }
   long osErrno = 0;
   curl_easy_getinfo(curl, CURLINFO_OS_ERRNO, &osErrno);
-  return Failure(AttemptFailure(status, state.answered), ReasonFor(code, osErrno), status);
+  exchange.fault = FaultOf(code, osErrno, exchange.answered);
+  if (exchange.fault == TransportFault::Other) {
+    exchange.faultText = curl_easy_strerror(code);
+  }
+  return exchange;
 }
 
 }  // namespace pelmo

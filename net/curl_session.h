@@ -6,33 +6,33 @@
 // its connections from the share's cache and leaves them there; libcurl sends a request
 // again on a new connection, within the same attempt, only when a kept connection turns
 // out closed before any byte of the answer. Without one, each attempt has a fresh
-// connection. The status reported is
-// the final response's. The body is taken only when that status is 200; for any other
-// status the transfer stops without reading it.
+// connection. The status reported is the final response's. The body is taken only when
+// that status is 200; for any other status the transfer stops without reading it. What the
+// request's outcome means is not decided here (see net/fetch_policy.h).
 #pragma once
 
 #include <string>
 
-#include "net/http_attempt.h"
+#include "net/fetch_attempts.h"
 #include "net/http_options.h"
 
 namespace pelmo {
 
-class CurlSession {
+class CurlSession : public HttpTransport {
  public:
   // `share` is a ConnectionShare's handle or null; it must outlive the session, which takes
   // the easy handle the share keeps, if any, and leaves its own there when it ends.
   CurlSession(const HttpFetchOptions& options, void* share);
-  ~CurlSession();
+  ~CurlSession() override;
   CurlSession(const CurlSession&) = delete;
   CurlSession& operator=(const CurlSession&) = delete;
 
   // False when libcurl could not create the handle; Get must not be called then.
   bool IsOpen() const { return handle_ != nullptr; }
 
-  // Makes one request (see net/http_attempt.h); the body of a 200
-  // response goes to `body`.
-  Result Get(const std::string& address, std::string& body);
+  // Makes one request (see HttpTransport).
+  HttpExchange Exchange(const std::string& address, std::string& body,
+                        const AttemptTimeLeft& timeLeft) override;
 
  private:
   void* share_;   // CurlShareState*, not owned

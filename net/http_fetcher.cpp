@@ -1,12 +1,10 @@
 #include "net/http_fetcher.h"
 
-#include <algorithm>
-#include <chrono>
 #include <new>
-#include <thread>
 #include <utility>
 
 #include "net/euc_jp.h"
+#include "net/fetch_attempts.h"
 #include "net/file_address.h"
 #include "net/http_session.h"
 
@@ -59,32 +57,14 @@ std::string* HttpFetcher::FetchHttp(const std::string& address) {
   if (!session.IsOpen()) {
     return Fail(Failure(Reason::SessionFailed, "cannot start an HTTP session"));
   }
-  Result attempt;
-  std::string body;
-  bool answered = false;
-  std::chrono::milliseconds pause = options_.firstRetryDelay;
-  for (;;) {
-    ++attempts_;
-    if (options_.onAttempt) {
-      options_.onAttempt(attempts_);
-    }
-    body.clear();
-    attempt = session.Get(address, body);
-    answered = answered || attempt.reason != Reason::NoAnswer;
-    const bool failed = attempt.reason == Reason::NoAnswer ||
-                        attempt.reason == Reason::RequestFailed ||
-                        attempt.reason == Reason::BodyCutShort;
-    if (!failed || attempts_ >= options_.maxAttempts) {
-      break;
-    }
-    std::this_thread::sleep_for(pause);
-    pause = std::min(pause * 2, options_.maxRetryDelay);
-  }
+  SteadyFetchClock steady;
+  AttemptsOutcome outcome =
+      MakeAttempts(session, address, options_,
+                   options_.clockForTests == nullptr ? steady : *options_.clockForTests);
+  attempts_ = outcome.attempts;
+  Result attempt = std::move(outcome.result);
+  std::string body = std::move(outcome.body);
   httpStatus_ = attempt.code;
-  if (attempt.reason == Reason::NoAnswer && answered) {
-    // An earlier attempt had an answer: the service is there, only this page failed.
-    attempt.reason = Reason::RequestFailed;
-  }
   if (attempt.reason == Reason::StatusNotOk) {
     // The server answered, but not with a page: empty texts, not null ones.
     rawText.emplace();

@@ -6,12 +6,13 @@
 // the file stands into `pageText`, with no expansion or conversion. Any other address,
 // including the schemes above written in capitals, yields no text.
 //
-// A failed request (no connection, time-out, no response, a body cut short) is repeated
+// A failed request (no connection, time-out, no response, an answer cut short) is repeated
 // after a pause that grows from attempt to attempt, up to options.maxAttempts requests in
-// all. A response with a status other than 200 is not a failure and is not repeated: both
-// texts become empty strings. Null texts therefore mean "nothing obtained",
-// empty texts "the server answered without a page"; LastResult() tells them apart from an
-// empty page with status 200.
+// all and within the bounds on an attempt and on the page (see net/fetch_attempts.h); a
+// busy service (status 429 or 503) is asked again after the wait it names. Any other
+// status than 200 is not a failure and is not repeated: both texts become empty strings. Null texts
+// therefore mean "nothing obtained", empty texts "the server answered without a page"; LastResult()
+// tells them apart from an empty page with status 200.
 //
 // Fetchers given the same ConnectionShare use its kept connections, TLS sessions and name
 // lookups; a kept connection that turns out closed is replaced by a new one within the same
@@ -45,8 +46,8 @@ class HttpFetcher {
   // Fetches `address` (scheme, host, path and query). Returns &*pageText, owned by the
   // fetcher and valid until Clear or destruction, or null when no text was obtained; then
   // both texts are null, except that a fetcher that already holds a `pageText` refuses:
-  // it returns null and keeps its texts as they are. Blocks for at most
-  // maxAttempts * attemptTimeout plus the pauses between attempts.
+  // it returns null and keeps its texts as they are. Blocks for about
+  // options.pageTimeout at most.
   std::string* Fetch(std::string_view address);
 
   // Releases `rawText`, then `pageText`, leaving both null. The result of the last Fetch
@@ -56,8 +57,9 @@ class HttpFetcher {
   // How the last Fetch ended: ok with a page (status 200, `code` 200, or a local file);
   // StatusNotOk with the status in `code`; NoAnswer when no attempt got a status line
   // (refused, timed out, reset, name not found), RequestFailed when one did but none
-  // brought a final status; else why no page was had, in a few words in `message`
-  // ("connection refused", "page too large"). Ok before the first Fetch.
+  // brought a final status; OutOfTime when the bounds on time ended the attempts;
+  // ServiceBusy when the service stayed busy; else why no page was had, in a few words in
+  // `message` ("connection refused", "page too large"). Ok before the first Fetch.
   const Result& LastResult() const { return result_; }
   // The final HTTP status of the last Fetch, 0 when none was read.
   int HttpStatus() const { return httpStatus_; }

@@ -2,6 +2,7 @@
 // answer), the request as it goes out, and a proxy.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -13,6 +14,7 @@
 #include "net/connection_share.h"
 #include "net/http_fetcher.h"
 #include "net/raw_test_server.h"
+#include "net/test_clock_for_test.h"
 
 namespace pelmo {
 namespace {
@@ -20,6 +22,8 @@ namespace {
 using net_test::KeptResponse;
 using net_test::QuickRetries;
 using net_test::RawTestServer;
+using net_test::RecordingClock;
+using net_test::RushingClock;
 using After = RawTestServer::After;
 
 std::string Response(const std::string& head, const std::string& body) {
@@ -177,7 +181,7 @@ TEST(HttpWireTest, TricklingBodyTimesOutAsAWhole) {
   options.maxAttempts = 1;
   HttpFetcher fetcher(options);
   EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
-  EXPECT_EQ(fetcher.LastResult().reason, Reason::BodyCutShort);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::OutOfTime);
   EXPECT_EQ(fetcher.LastResult().message, "timed out");
 }
 
@@ -275,14 +279,14 @@ TEST(HttpWireTest, KeptConnectionClosedMidResponse) {
 TEST(HttpWireTest, ErrorStatusWithCutBodyStillCounts) {
   RawTestServer server([](int fd, int) {
     net_test::ReadRequestHead(fd);
-    net_test::SendAll(fd, "HTTP/1.1 503 Busy\r\nContent-Length: 100\r\n\r\nsorr");
+    net_test::SendAll(fd, "HTTP/1.1 500 Broken\r\nContent-Length: 100\r\n\r\nsorr");
     return After::Close;
   });
   HttpFetcher fetcher;
   ASSERT_NE(fetcher.Fetch(server.Url("http", "/t")), nullptr);
   EXPECT_EQ(*fetcher.pageText, "");
   EXPECT_EQ(fetcher.LastResult().reason, Reason::StatusNotOk);
-  EXPECT_EQ(fetcher.HttpStatus(), 503);
+  EXPECT_EQ(fetcher.HttpStatus(), 500);
   EXPECT_EQ(server.connections(), 1);
 }
 
@@ -359,6 +363,24 @@ class ScopedEnv {
   std::optional<std::string> old_;
 };
 
+// The test hook shortens the pauses only when asked for, and nothing else.
+TEST(HttpWireTest, QuickPausesOnlyForTests) {
+  const HttpFetchOptions defaults;
+  EXPECT_EQ(ProgramFetchOptions().firstRetryDelay, defaults.firstRetryDelay);
+  EXPECT_EQ(ProgramFetchOptions().maxRetryDelay, defaults.maxRetryDelay);
+  {
+    ScopedEnv env("PELMO_QUICK_PAUSES_FOR_TESTS", "0");
+    EXPECT_EQ(ProgramFetchOptions().maxRetryDelay, defaults.maxRetryDelay);
+  }
+  ScopedEnv env("PELMO_QUICK_PAUSES_FOR_TESTS", "1");
+  const HttpFetchOptions quick = ProgramFetchOptions();
+  EXPECT_EQ(quick.firstRetryDelay, std::chrono::milliseconds(1));
+  EXPECT_EQ(quick.maxRetryDelay, std::chrono::milliseconds(1));
+  EXPECT_EQ(quick.maxAttempts, defaults.maxAttempts);
+  EXPECT_EQ(quick.attemptTimeout, defaults.attemptTimeout);
+  EXPECT_EQ(quick.pageTimeout, defaults.pageTimeout);
+}
+
 TEST(HttpWireTest, ProxyIsTakenFromTheEnvironment) {
   RawTestServer* self = nullptr;
   RawTestServer proxy([&self](int fd, int) {
@@ -383,6 +405,159 @@ TEST(HttpWireTest, HttpsAddressIsFetchedOverTheNetwork) {
   EXPECT_EQ(fetcher.Fetch(server.Url("https", "/t")), nullptr);
   EXPECT_EQ(fetcher.LastResult().reason, Reason::NoAnswer);
   EXPECT_EQ(server.connections(), 12);
+}
+
+// A port on 127.0.0.1 on which nothing listens.
+int ClosedPort() {
+  RawTestServer closed(CloseFirst(0));
+  return closed.port();
+}
+
+// The program's own settings, only the clock is the test's: the pauses of a fetch whose
+// every attempt fails, exactly as the program would wait them.
+TEST(HttpWireTest, DefaultFetchPausesOnSchedule) {
+  RecordingClock clock;
+  HttpFetchOptions options;
+  options.clockForTests = &clock;
+  HttpFetcher fetcher(options);
+  EXPECT_EQ(fetcher.Fetch("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/t"), nullptr);
+  EXPECT_EQ(fetcher.Attempts(), 12);
+  const std::vector<std::chrono::milliseconds> expected = {
+      std::chrono::milliseconds(250),  std::chrono::milliseconds(500),
+      std::chrono::milliseconds(1000), std::chrono::milliseconds(2000),
+      std::chrono::milliseconds(4000), std::chrono::milliseconds(4000),
+      std::chrono::milliseconds(4000), std::chrono::milliseconds(4000),
+      std::chrono::milliseconds(4000), std::chrono::milliseconds(4000),
+      std::chrono::milliseconds(4000)};
+  EXPECT_EQ(clock.pauses, expected);
+}
+
+// Sends `answer` on each of the first `cut` connections and closes; a page after that.
+RawTestServer::Handler CutFirst(int cut, std::string answer) {
+  return [cut, answer](int fd, int index) {
+    net_test::ReadRequestHead(fd);
+    net_test::SendAll(fd, index < cut ? answer : Response("HTTP/1.1 200 OK", "page"));
+    return After::Close;
+  };
+}
+
+// An answer that ends inside its headers is a failed attempt, never an empty page.
+TEST(HttpWireTest, AnswerCutInsideItsHeadersIsTriedAgain) {
+  for (const char* cut :
+       {"HTTP/1.1 200 OK\r\n", "HTTP/1.1 200 OK\r\nContent-Length: 4\r\n",
+        "HTTP/1.1 200 OK\r\nContent-Le", "HTTP/1.1 200", "HTTP/1.1 200 OK\r\n\r\n"}) {
+    RecordingClock clock;
+    HttpFetchOptions options;
+    options.clockForTests = &clock;
+    RawTestServer server(CutFirst(2, cut));
+    HttpFetcher fetcher(options);
+    ASSERT_NE(fetcher.Fetch(server.Url("http", "/t")), nullptr) << cut;
+    EXPECT_EQ(*fetcher.pageText, "page");
+    EXPECT_EQ(fetcher.Attempts(), 3) << cut;
+  }
+}
+
+TEST(HttpWireTest, AnswerCutInsideItsHeadersEveryTimeFails) {
+  RecordingClock clock;
+  HttpFetchOptions options;
+  options.clockForTests = &clock;
+  RawTestServer server(CutFirst(100, "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n"));
+  HttpFetcher fetcher(options);
+  EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
+  EXPECT_FALSE(fetcher.pageText.has_value());
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::BodyCutShort);
+  EXPECT_EQ(fetcher.LastResult().message, "answer cut short");
+  EXPECT_EQ(server.connections(), 12);
+}
+
+// Bytes that do not begin with a status line are no page either.
+TEST(HttpWireTest, AnswerWithoutStatusLineFails) {
+  RecordingClock clock;
+  HttpFetchOptions options;
+  options.clockForTests = &clock;
+  RawTestServer server(CutFirst(100, "page without a status line\r\n\r\n"));
+  HttpFetcher fetcher(options);
+  EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
+  EXPECT_EQ(fetcher.LastResult().message, "answer cut short");
+  EXPECT_EQ(server.connections(), 12);
+}
+
+// Accepting and never answering: with no stall time-out to end it, the bound on the whole
+// attempt does, and the page's bound ends the attempts.
+TEST(HttpWireTest, SilentServiceIsEndedByTheBoundsOnTime) {
+  RawTestServer server([](int fd, int) {
+    net_test::ReadRequestHead(fd);
+    return After::KeepOpen;
+  });
+  RushingClock clock(1000);
+  HttpFetchOptions options;
+  options.stallTimeout = std::chrono::seconds(3600);
+  options.clockForTests = &clock;
+  HttpFetcher fetcher(options);
+  EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::OutOfTime);
+  EXPECT_EQ(fetcher.LastResult().message, "timed out");
+  EXPECT_LT(server.connections(), 12);
+}
+
+// Headers at once, then a byte at a time: each attempt ends at its bound, the second at the
+// page's, and no third begins.
+TEST(HttpWireTest, TricklingBodyCostsAPageAtMostItsBound) {
+  std::atomic<bool> done{false};
+  RawTestServer server([&done](int fd, int) {
+    net_test::ReadRequestHead(fd);
+    net_test::SendAll(fd, "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n");
+    while (!done && send(fd, "x", 1, MSG_NOSIGNAL) == 1) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return After::Close;
+  });
+  RushingClock clock(1000);
+  HttpFetchOptions options;
+  options.clockForTests = &clock;
+  HttpFetcher fetcher(options);
+  EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
+  done = true;
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::OutOfTime);
+  EXPECT_EQ(fetcher.LastResult().message, "timed out");
+  EXPECT_EQ(fetcher.Attempts(), 2);
+  EXPECT_EQ(server.connections(), 2);
+}
+
+// Answers `busy` times with `status` and the Retry-After `wait`, then with a page.
+RawTestServer::Handler BusyFirst(int busy, int status, const std::string& wait) {
+  const std::string answer = "HTTP/1.1 " + std::to_string(status) +
+                             " Busy\r\nRetry-After: " + wait +
+                             "\r\nContent-Length: 4\r\nConnection: close\r\n\r\nbusy";
+  return CutFirst(busy, answer);
+}
+
+TEST(HttpWireTest, BusyServiceIsAskedAgainAfterItsWait) {
+  RecordingClock clock;
+  HttpFetchOptions options;
+  options.clockForTests = &clock;
+  RawTestServer server(BusyFirst(2, 429, "60"));
+  HttpFetcher fetcher(options);
+  ASSERT_NE(fetcher.Fetch(server.Url("http", "/t")), nullptr) << fetcher.LastResult().message;
+  EXPECT_EQ(*fetcher.pageText, "page");
+  EXPECT_EQ(server.connections(), 3);
+  EXPECT_EQ(clock.pauses, (std::vector<std::chrono::milliseconds>{std::chrono::seconds(60),
+                                                                  std::chrono::seconds(60)}));
+}
+
+TEST(HttpWireTest, BusyServiceAskingForLongerFailsThePage) {
+  RecordingClock clock;
+  HttpFetchOptions options;
+  options.clockForTests = &clock;
+  RawTestServer server(BusyFirst(100, 503, "3600"));
+  HttpFetcher fetcher(options);
+  EXPECT_EQ(fetcher.Fetch(server.Url("http", "/t")), nullptr);
+  EXPECT_FALSE(fetcher.pageText.has_value());
+  EXPECT_EQ(fetcher.LastResult().reason, Reason::ServiceBusy);
+  EXPECT_EQ(fetcher.LastResult().message, "the quote service asks to wait 3600 s");
+  EXPECT_EQ(fetcher.HttpStatus(), 503);
+  EXPECT_EQ(server.connections(), 1);
+  EXPECT_TRUE(clock.pauses.empty());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "net/http_options.h"
 
+#include <cstdlib>
 #include <string_view>
 
 #include "platform/platform.h"
@@ -17,6 +18,15 @@ std::string ExecutableName() {
     name = name.substr(0, dot);
   }
   return name.empty() ? std::string("pelmo") : std::string(name);
+}
+
+HttpFetchOptions ProgramFetchOptions() {
+  HttpFetchOptions options;
+  const char* quick = std::getenv("PELMO_QUICK_PAUSES_FOR_TESTS");
+  if (quick != nullptr && std::string_view(quick) == "1") {
+    options.firstRetryDelay = options.maxRetryDelay = std::chrono::milliseconds(1);
+  }
+  return options;
 }
 
 }  // namespace pelmo

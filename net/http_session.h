@@ -1,7 +1,7 @@
 // The platform's HTTP facility behind HttpFetcher, chosen here and nowhere else: libcurl on
 // POSIX systems, WinHTTP on Windows. Both sessions offer the same calls: construction from
-// HttpFetchOptions and the ConnectionShare's handle (or null), IsOpen, and Get, which makes
-// one request, fills the body of a page and returns its Result (net/http_attempt.h).
+// HttpFetchOptions and the ConnectionShare's handle (or null), IsOpen, and the HttpTransport
+// call Exchange (net/fetch_attempts.h), which makes one request and reports what happened.
 #pragma once
 
 #ifdef _WIN32

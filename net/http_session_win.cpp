@@ -1,13 +1,12 @@
 #include "net/http_session_win.h"
 
-// winsock2.h must come before windows.h, which would bring the old winsock.h.
-#include <winsock2.h>
-#include <ws2tcpip.h>
-// (a block of its own, so that sorting keeps the order)
 #include <windows.h>
 #include <winhttp.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "net/received_text.h"
@@ -17,8 +16,6 @@ namespace pelmo {
 namespace {
 
 constexpr DWORD kReadSize = 64 * 1024;
-// How long the second look at a failed connection may take.
-constexpr long kProbeMilliseconds = 2000;
 
 struct InternetCloser {
   void operator()(void* handle) const { ::WinHttpCloseHandle(handle); }
@@ -54,110 +51,113 @@ bool SplitAddress(const std::string& address, AddressParts& parts) {
   return true;
 }
 
-// Whether a TCP connection to host:port is refused outright (rather than not answered).
-bool ConnectionRefused(const std::wstring& host, int port) {
-  WSADATA data{};
-  if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) {
-    return false;
-  }
-  bool refused = false;
-  ADDRINFOW* found = nullptr;
-  const std::wstring service = std::to_wstring(port);
-  if (::GetAddrInfoW(host.c_str(), service.c_str(), nullptr, &found) == 0) {
-    for (const ADDRINFOW* at = found; at != nullptr && !refused; at = at->ai_next) {
-      const SOCKET probe = ::socket(at->ai_family, SOCK_STREAM, IPPROTO_TCP);
-      if (probe == INVALID_SOCKET) {
-        continue;
-      }
-      u_long nonBlocking = 1;
-      ::ioctlsocket(probe, FIONBIO, &nonBlocking);
-      ::connect(probe, at->ai_addr, static_cast<int>(at->ai_addrlen));
-      fd_set failed;
-      FD_ZERO(&failed);
-      FD_SET(probe, &failed);
-      fd_set done = failed;
-      timeval limit{0, kProbeMilliseconds * 1000};
-      if (::select(0, nullptr, &done, &failed, &limit) > 0 && FD_ISSET(probe, &failed)) {
-        int error = 0;
-        int size = sizeof error;
-        ::getsockopt(probe, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &size);
-        refused = error == WSAECONNREFUSED;
-      }
-      ::closesocket(probe);
-    }
-    ::FreeAddrInfoW(found);
-  }
-  ::WSACleanup();
-  return refused;
-}
-
-DWORD QueryNumber(HINTERNET request, DWORD what) {
+std::optional<DWORD> QueryNumber(HINTERNET request, DWORD what) {
   DWORD value = 0;
   DWORD size = sizeof value;
   if (!::WinHttpQueryHeaders(request, what | WINHTTP_QUERY_FLAG_NUMBER,
                              WINHTTP_HEADER_NAME_BY_INDEX, &value, &size,
                              WINHTTP_NO_HEADER_INDEX)) {
-    return 0;
+    return std::nullopt;
   }
   return value;
 }
 
-// Reads the body of a 200 response into `body`.
-Result ReadBody(HINTERNET request, std::size_t limit, std::string& body) {
+// A header's value as ASCII text; empty when there is none.
+std::string QueryText(HINTERNET request, DWORD what) {
+  wchar_t value[256] = {};
+  DWORD size = sizeof value - sizeof value[0];
+  if (!::WinHttpQueryHeaders(request, what, WINHTTP_HEADER_NAME_BY_INDEX, value, &size,
+                             WINHTTP_NO_HEADER_INDEX)) {
+    return {};
+  }
+  std::string text;
+  for (std::size_t i = 0; i < size / sizeof value[0]; ++i) {
+    text += value[i] < 0x80 ? static_cast<char>(value[i]) : '?';
+  }
+  return text;
+}
+
+// The time left, in WinHTTP's milliseconds, but no more than `most`; at least 1, as 0 would
+// mean no time-out at all. A little more than what is left, so that when WinHTTP's timer
+// ends the attempt, the fetch's clock has passed the end too and counts it as out of time.
+int Bounded(const AttemptTimeLeft& timeLeft, int most) {
+  constexpr long long kPastTheEnd = 50;
+  const auto left = timeLeft().count() + kPastTheEnd;
+  return static_cast<int>(std::clamp<long long>(left, 1, most));
+}
+
+// Reads the body of a 200 response into `body`; the exchange learns how it went.
+void ReadBody(HINTERNET request, std::size_t limit, int stallTimeout,
+              const AttemptTimeLeft& timeLeft, HttpExchange& exchange, std::string& body) {
   ReceivedText received(limit);
-  received.Reserve(QueryNumber(request, WINHTTP_QUERY_CONTENT_LENGTH));
+  if (exchange.announcedLength) {
+    received.Reserve(*exchange.announcedLength);
+  }
   std::string chunk(kReadSize, '\0');
   for (;;) {
-    DWORD got = 0;
-    if (!::WinHttpReadData(request, chunk.data(), kReadSize, &got)) {
-      return Failure(Reason::BodyCutShort,
-                     ::GetLastError() == ERROR_WINHTTP_TIMEOUT ? "timed out" : "body cut short",
-                     200);
-    }
-    if (got == 0) {
+    if (timeLeft() <= std::chrono::milliseconds::zero()) {
+      exchange.fault = TransportFault::TimedOut;
       break;
     }
-    const auto status = received.Append(std::string_view(chunk.data(), got));
-    if (status == ReceivedText::Status::TooLarge) {
-      return Failure(Reason::TooLarge, "page too large", 200);
+    // Each wait for data ends with the stall time-out, or earlier when the attempt's time
+    // runs out.
+    DWORD wait = static_cast<DWORD>(Bounded(timeLeft, stallTimeout));
+    ::WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &wait, sizeof wait);
+    DWORD got = 0;
+    if (!::WinHttpReadData(request, chunk.data(), kReadSize, &got)) {
+      exchange.fault = WinHttpFault(::GetLastError());
+      if (exchange.fault == TransportFault::ClosedWithoutResponse ||
+          exchange.fault == TransportFault::Other) {
+        exchange.fault = TransportFault::CutShort;
+      }
+      break;
     }
-    if (status == ReceivedText::Status::Ended) {
+    // No byte: WinHTTP saw the end, or the connection closed; the length check tells them apart.
+    if (got == 0 ||
+        received.Append(std::string_view(chunk.data(), got)) != ReceivedText::Status::Open) {
       break;
     }
   }
-  body = received.TakeText();
-  return ResponseResult(200);
+  exchange.bodyBytes = received.bytesIn();
+  exchange.bodyStatus = received.status();
+  if (exchange.bodyStatus != ReceivedText::Status::TooLarge) {
+    body = received.TakeText();
+  }
 }
 
 }  // namespace
 
-std::string WinHttpFailureReason(unsigned long code, const std::wstring& host, int port) {
+TransportFault WinHttpFault(unsigned long code) {
   switch (code) {
     case ERROR_WINHTTP_CANNOT_CONNECT:
-      return ConnectionRefused(host, port) ? "connection refused" : "cannot connect";
+      // WinHTTP says the same for a refused port and an unreachable host.
+      return TransportFault::CannotConnect;
     case ERROR_WINHTTP_TIMEOUT:
-      return "timed out";
+      return TransportFault::TimedOut;
     case ERROR_WINHTTP_NAME_NOT_RESOLVED:
-      return "cannot resolve host name";
+      return TransportFault::NameNotFound;
     case ERROR_WINHTTP_CONNECTION_ERROR:
-      return "connection reset";
+      return TransportFault::Reset;
     case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
-      return "connection closed without a response";
+      return TransportFault::ClosedWithoutResponse;
     case ERROR_WINHTTP_REDIRECT_FAILED:
-      return "too many redirects";
+      return TransportFault::TooManyRedirects;
     case ERROR_WINHTTP_UNRECOGNIZED_SCHEME:
-      return "unsupported protocol";
+      return TransportFault::UnsupportedProtocol;
     case ERROR_WINHTTP_INVALID_URL:
-      return "malformed address";
+      return TransportFault::MalformedAddress;
     case ERROR_WINHTTP_SECURE_INVALID_CA:
     case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
     case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
     case ERROR_WINHTTP_SECURE_FAILURE:
-      return "server certificate not trusted";
+      return TransportFault::CertificateNotTrusted;
     case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
-      return "TLS handshake failed";
+      return TransportFault::TlsFailed;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY:
+      return TransportFault::OutOfMemory;
     default:
-      return "WinHTTP error " + std::to_string(code);
+      return TransportFault::Other;
   }
 }
 
@@ -189,12 +189,21 @@ WinHttpSession::~WinHttpSession() {
   }
 }
 
-Result WinHttpSession::Get(const std::string& address, std::string& body) {
+HttpExchange WinHttpSession::Exchange(const std::string& address, std::string& body,
+                                      const AttemptTimeLeft& timeLeft) {
+  HttpExchange exchange;
+  const auto fail = [&exchange](DWORD code) {
+    exchange.fault = WinHttpFault(code);
+    if (exchange.fault == TransportFault::Other) {
+      exchange.faultText = "WinHTTP error " + std::to_string(code);
+    }
+    // A redirect that could not be followed came as an answer.
+    exchange.answered = exchange.fault == TransportFault::TooManyRedirects;
+    return exchange;
+  };
   AddressParts parts;
   if (!SplitAddress(address, parts)) {
-    // No host yet: an empty one, built without copying a wide literal, which g++ 12 at link
-    // time takes for an over-read.
-    return Failure(Reason::NoAnswer, WinHttpFailureReason(::GetLastError(), std::wstring(), 0));
+    return fail(::GetLastError());
   }
   const Internet connection(::WinHttpConnect(session_, parts.host.c_str(), parts.port, 0));
   const Internet request(
@@ -203,27 +212,36 @@ Result WinHttpSession::Get(const std::string& address, std::string& body) {
                                         parts.secure ? WINHTTP_FLAG_SECURE : 0)
                  : nullptr);
   if (!request) {
-    return Failure(Reason::NoAnswer,
-                   WinHttpFailureReason(::GetLastError(), parts.host, parts.port));
+    return fail(::GetLastError());
   }
   // Set on the request, as the session may be the run's, shared with other settings.
-  ::WinHttpSetTimeouts(request.get(), connectTimeout_, connectTimeout_, stallTimeout_,
-                       stallTimeout_);
+  // Sending and the wait for the answer end with the stall time-out or with the attempt.
+  const int wait = Bounded(timeLeft, stallTimeout_);
+  ::WinHttpSetTimeouts(request.get(), std::min(connectTimeout_, wait),
+                       std::min(connectTimeout_, wait), wait, wait);
   DWORD redirects = static_cast<DWORD>(maxRedirects_);
   ::WinHttpSetOption(request.get(), WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, &redirects,
                      sizeof redirects);
   if (!::WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
                             WINHTTP_NO_REQUEST_DATA, 0, 0, 0) ||
       !::WinHttpReceiveResponse(request.get(), nullptr)) {
-    return Failure(Reason::NoAnswer,
-                   WinHttpFailureReason(::GetLastError(), parts.host, parts.port));
+    return fail(::GetLastError());
   }
-  const auto status = static_cast<int>(QueryNumber(request.get(), WINHTTP_QUERY_STATUS_CODE));
-  if (status != 200) {
+  // WinHTTP hands over the headers only once they are complete.
+  exchange.answered = true;
+  exchange.status =
+      static_cast<int>(QueryNumber(request.get(), WINHTTP_QUERY_STATUS_CODE).value_or(0));
+  exchange.retryAfter = QueryText(request.get(), WINHTTP_QUERY_RETRY_AFTER);
+  exchange.chunked = QueryText(request.get(), WINHTTP_QUERY_TRANSFER_ENCODING).find("chunked") !=
+                     std::string::npos;
+  if (const auto length = QueryNumber(request.get(), WINHTTP_QUERY_CONTENT_LENGTH)) {
+    exchange.announcedLength = *length;
+  }
+  if (exchange.status == 200) {
     // Only a page is worth reading.
-    return ResponseResult(status);
+    ReadBody(request.get(), maxTextBytes_, stallTimeout_, timeLeft, exchange, body);
   }
-  return ReadBody(request.get(), maxTextBytes_, body);
+  return exchange;
 }
 
 }  // namespace pelmo

@@ -5,30 +5,32 @@
 // WinHTTP keeps no page cache, so every request goes to the service; it shows no dialog;
 // it takes the system's proxy settings and checks https certificates against Windows' own
 // store. Each attempt is a plain GET following redirects up to the configured limit. The
-// body is read only when the final status is 200. Failure reasons are the libcurl
-// session's words for the same faults ("connection refused", "timed out", ...).
+// body is read only when the final status is 200. What happened is reported as the libcurl
+// session reports it, and judged above both (net/fetch_policy.h).
 #pragma once
 
 #include <string>
 
-#include "net/http_attempt.h"
+#include "net/fetch_attempts.h"
+#include "net/http_exchange.h"
 #include "net/http_options.h"
 
 namespace pelmo {
 
-class WinHttpSession {
+class WinHttpSession : public HttpTransport {
  public:
   // `share` is the ConnectionShare's session handle or null; it must outlive the session.
   WinHttpSession(const HttpFetchOptions& options, void* share);
-  ~WinHttpSession();
+  ~WinHttpSession() override;
   WinHttpSession(const WinHttpSession&) = delete;
   WinHttpSession& operator=(const WinHttpSession&) = delete;
 
   // False when WinHTTP could not open a session; Get must not be called then.
   bool IsOpen() const { return session_ != nullptr; }
 
-  // Makes one request (see net/http_attempt.h); the body of a 200 response goes to `body`.
-  Result Get(const std::string& address, std::string& body);
+  // Makes one request (see HttpTransport).
+  HttpExchange Exchange(const std::string& address, std::string& body,
+                        const AttemptTimeLeft& timeLeft) override;
 
  private:
   void* session_;  // HINTERNET, kept opaque so that users of this header do not see windows.h
@@ -43,9 +45,8 @@ class WinHttpSession {
 // settings; null when WinHTTP cannot open one.
 void* OpenWinHttpSession(const std::string& userAgent);
 
-// The words for WinHTTP's error `code` on a request to `host`:`port`. A connection that
-// could not be made is looked at once more to tell a refusal from other faults, which
-// WinHTTP reports alike.
-std::string WinHttpFailureReason(unsigned long code, const std::wstring& host, int port);
+// The transport fault of WinHTTP's error `code`. A refused port and an unreachable host are
+// one error there: CannotConnect.
+TransportFault WinHttpFault(unsigned long code);
 
 }  // namespace pelmo

@@ -8,6 +8,7 @@
 namespace pelmo {
 
 ReceivedText::Status ReceivedText::Append(std::string_view chunk) {
+  bytesIn_ += chunk.size();
   if (status_ != Status::Open) {
     return status_;
   }

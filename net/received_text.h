@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -32,6 +33,8 @@ class ReceivedText {
   Status Append(std::string_view chunk);
 
   Status status() const { return status_; }
+  // Bytes handed to Append so far, as they came (before expansion, ignored ones included).
+  std::uint64_t bytesIn() const { return bytesIn_; }
   const std::string& text() const { return text_; }
   std::string TakeText() { return std::move(text_); }
 
@@ -42,6 +45,7 @@ class ReceivedText {
   std::size_t limit_;
   std::string text_;
   Status status_ = Status::Open;
+  std::uint64_t bytesIn_ = 0;
 };
 
 }  // namespace pelmo

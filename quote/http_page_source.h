@@ -12,7 +12,8 @@ namespace pelmo {
 
 class HttpPageSource : public PageSource {
  public:
-  HttpPageSource() = default;
+  // With the program's settings (ProgramFetchOptions).
+  HttpPageSource() : options_(ProgramFetchOptions()) {}
   explicit HttpPageSource(HttpFetchOptions options) : options_(std::move(options)) {}
 
   // One fresh fetcher per page, on the source's kept connections; its text is moved out and

@@ -6,6 +6,8 @@
 # output and exit code must be the same bytes. Then what only Windows has: a file held open
 # without sharing, a read-only file, a missing folder (Windows error codes, by design not
 # errno), a Japanese folder name, and the version line read from the program's resource.
+# Failing services (refused, a body or the headers cut short, a busy service) are compared
+# too, with the wording that differs between the systems set aside.
 # Prints one "N passed, N failed" line; exits 1 when anything failed.
 set -uo pipefail
 linux=$(cd "$1" && pwd)
@@ -96,8 +98,39 @@ start_big_page_server() {
   printf -v "$1" '%s' "$(sed -n 's/.* port \([0-9]*\).*/\1/p' "$out" | head -1)"
 }
 
+# start_faulty_server VAR MODE: scripts/faulty_service.py in MODE on a free port, its port in VAR.
+start_faulty_server() {
+  local out=$work/server-$1
+  python3 -u "$here/faulty_service.py" "$2" >"$out" 2>/dev/null &
+  servers+=($!)
+  for _ in $(seq 100); do
+    [[ -s $out ]] && break
+    sleep 0.05
+  done
+  printf -v "$1" '%s' "$(head -1 "$out")"
+}
+
+# compare_reworded NAME LINUX_WORDS WINDOWS_WORDS ARGS...: as compare, where Windows says
+# WINDOWS_WORDS in its messages for what Linux says LINUX_WORDS (the README lists them).
+compare_reworded() {
+  local name=$1 linux_words=$2 windows_words=$3
+  shift 3
+  mkdir -p "$work/$name/linux" "$work/$name/windows"
+  run linux "$work/$name/linux" "$@"
+  run windows "$work/$name/windows" "$@"
+  if grep -q "$windows_words" "$work/$name/windows.err"; then
+    sed -i "s/$windows_words/$linux_words/" "$work/$name/windows.err"
+  else
+    fail "$name: no '$windows_words' from Windows: $(head -c 200 "$work/$name/windows.err")"
+  fi
+  same_results "$name"
+}
+
 start_server port
 start_big_page_server big
+start_faulty_server cut_body cut-body
+start_faulty_server cut_headers cut-headers
+start_faulty_server busy busy
 start_server failing --fail-first 3
 start_server crlf --crlf
 host=(--host "127.0.0.1:$port")
@@ -109,7 +142,14 @@ compare monthly-tabs -p m -t -s 2001/01/01 -e 2016/12/31 "${host[@]}" 9984
 compare fail-first -s 2016/01/01 -e 2016/06/30 --host "127.0.0.1:$failing" 7203
 compare crlf -s 2016/01/01 -e 2016/06/30 --host "127.0.0.1:$crlf" 7203
 compare status-404 -s 2016/01/01 -e 2016/03/31 --host "http://127.0.0.1:$port/none" 7203
-compare refused -s 2016/01/01 -e 2016/01/31 --host 127.0.0.1:1 7203
+# The test hook shortens only the pauses between the attempts of the runs below.
+export PELMO_QUICK_PAUSES_FOR_TESTS=1
+compare_reworded refused "connection refused" "cannot connect" \
+  -s 2016/01/01 -e 2016/01/31 --host 127.0.0.1:1 7203
+compare body-cut-short -s 2016/01/01 -e 2016/03/31 --host "127.0.0.1:$cut_body" 7203
+compare headers-cut-short -s 2016/01/01 -e 2016/03/31 --host "127.0.0.1:$cut_headers" 7203
+compare busy-429 -s 2015/01/01 -e 2016/03/31 --host "127.0.0.1:$busy" 7203
+unset PELMO_QUICK_PAUSES_FOR_TESTS
 compare oversized-page -s 2016/01/01 -e 2016/01/31 --host "127.0.0.1:$big" 7203
 grep -q "page too large" "$work/oversized-page/windows.err" ||
   fail "oversized page: no 'page too large' line: $(head -c 200 "$work/oversized-page/windows.err")"

@@ -1,0 +1,44 @@
+#!/usr/bin/env python3
+"""faulty_service.py MODE: a quote service on a free port of 127.0.0.1 that answers every
+request wrongly, for the black-box comparison of the two builds. Prints its port on the first
+line, then serves until killed.
+
+MODE: cut-body     status 200 announcing 1000 bytes, 10 sent, then the connection closes
+      cut-headers  a status line and one header, then the connection closes
+      busy         status 429 with Retry-After: 3600
+"""
+import socket
+import sys
+import threading
+
+ANSWERS = {
+    "cut-body": b"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n<html><bod",
+    "cut-headers": b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n",
+    "busy": b"HTTP/1.1 429 Too Many Requests\r\nRetry-After: 3600\r\n"
+            b"Content-Length: 4\r\nConnection: close\r\n\r\nbusy",
+}
+
+
+def serve(connection, answer):
+    with connection:
+        request = b""
+        while b"\r\n\r\n" not in request:
+            chunk = connection.recv(4096)
+            if not chunk:
+                return
+            request += chunk
+        connection.sendall(answer)
+
+
+def main():
+    answer = ANSWERS[sys.argv[1]]
+    listener = socket.socket()
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(64)
+    print(listener.getsockname()[1], flush=True)
+    while True:
+        connection, _ = listener.accept()
+        threading.Thread(target=serve, args=(connection, answer), daemon=True).start()
+
+
+main()
