@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "app/dates/serial_date.h"
+#include "base/ascii.h"
 
 namespace pelmo {
 namespace {
@@ -182,12 +183,7 @@ std::optional<StoredRow> ParseRecordLine(std::string_view line) {
 
 std::string LineExcerpt(std::string_view line, std::size_t most) {
   std::string excerpt(line.substr(0, most));
-  for (char& c : excerpt) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      c = ' ';
-    }
-  }
+  ControlBytesToSpaces(excerpt);
   return excerpt;
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/terminal_signal.h"
+#include "base/ascii.h"
 
 namespace pelmo {
 namespace {
@@ -99,12 +100,7 @@ void TerminalDisplay::Erase() {
 std::string TerminalDisplay::Fitted() const {
   const std::size_t width = WidthOf(fd_);
   std::string text = status_.substr(0, width > 1 ? width - 1 : 0);
-  for (char& c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte == 0x7F) {
-      c = ' ';
-    }
-  }
+  ControlBytesToSpaces(text);
   return text;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace pelmo {
@@ -41,6 +42,17 @@ constexpr bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 constexpr bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
+}
+
+// Control bytes (below 0x20, and DEL) turned into spaces, so that text shown to a person
+// or quoted in a message cannot drive a terminal.
+inline void ControlBytesToSpaces(std::string& text) {
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      c = ' ';
+    }
+  }
 }
 
 }  // namespace pelmo
