@@ -19,7 +19,6 @@
 #include "app/terminal_wait.h"
 #include "quote/http_page_source.h"
 #include "quote/page_tree.h"
-#include "quote/table_rows.h"
 
 namespace pelmo {
 namespace {
@@ -29,19 +28,19 @@ namespace {
 class ProgressPageSource : public PageSource {
  public:
   ProgressPageSource(PageSource& pages, TerminalDisplay& display, WaitingStatus& waiting,
-                     const DownloadJob& job, const DownloadJob& downloaded)
+                     const DownloadJob& job)
       : pages_(pages),
         display_(display),
         waiting_(waiting),
         code_(job.code),
         windows_(BuildWindows(job.start, job.end, job.period)),
-        downloaded_(downloaded) {}
+        job_(job) {}
 
   PageResult Get(const std::string& url) override {
     const bool longRun = windows_.size() >= kWindowsForProgress;
     if (next_ < windows_.size()) {
-      std::string text = StatusText(code_, windows_[next_], next_ + 1, windows_.size(),
-                                    downloaded_.records.size());
+      std::string text =
+          StatusText(code_, windows_[next_], next_ + 1, windows_.size(), job_.pageRowsStored);
       if (longRun) {
         display_.SetStatus(text);
       }
@@ -74,21 +73,10 @@ class ProgressPageSource : public PageSource {
   WaitingStatus& waiting_;
   std::string code_;
   std::vector<DateWindow> windows_;
-  const DownloadJob& downloaded_;
+  const DownloadJob& job_;
   std::size_t next_ = 0;
   std::size_t failed_ = 0;
 };
-
-// The rows of every page are read a second time into `downloaded`, which so holds one
-// record for each date that the service gave; no note is echoed from it.
-TreeParser CountingParser(const TreeParser& parseTree, DownloadJob& downloaded) {
-  return [&parseTree, &downloaded](std::string_view text, const auto& visit) {
-    parseTree(text, [&visit, &downloaded](const HtmlNode& root) {
-      visit(root);
-      (void)ReadTable(downloaded, FindTable(root), nullptr);
-    });
-  };
-}
 
 std::optional<off_t> FileSize(const std::string& path) {
   struct stat status {};
@@ -148,13 +136,11 @@ int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser&
   if (!notes || !messages) {
     return RunDownloadInto(job, pages, parseTree, job.errorStream, output);
   }
-  DownloadJob downloaded;
   const std::atomic<int> firstAttempt{1};
   WaitingStatus waiting(display, attempt != nullptr ? *attempt : firstAttempt);
-  ProgressPageSource progress(pages, display, waiting, job, downloaded);
+  ProgressPageSource progress(pages, display, waiting, job);
   std::FILE* const errorStream = std::exchange(job.errorStream, notes.get());
-  const int exitCode =
-      RunDownloadInto(job, progress, CountingParser(parseTree, downloaded), messages.get(), output);
+  const int exitCode = RunDownloadInto(job, progress, parseTree, messages.get(), output);
   job.errorStream = errorStream;
   notes.reset();
   messages.reset();
@@ -162,7 +148,7 @@ int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser&
   const std::string& filePath =
       output != nullptr && !output->filePath().empty() ? output->filePath() : job.outputPath;
   RunSummary summary = Summarize(job, filePath, earlierSize, exitCode);
-  summary.rowsDownloaded = downloaded.records.size();
+  summary.rowsDownloaded = job.pageRowsStored;
   summary.windowsFailed = progress.failed();
   summary.windowCount = progress.windowCount();
   summary.rangeFirst = FromCalendar(job.start);

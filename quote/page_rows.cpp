@@ -141,6 +141,7 @@ Result StorePageRows(DownloadJob& job, const PageRows& page, const PageWindow* w
     const std::size_t values = std::min(row.cellCount - 1, row.record.values.size());
     job.columnCount = std::max(job.columnCount, static_cast<int>(values));
     job.records.ReplaceByDate(row.record);
+    ++job.pageRowsStored;
   }
   if (dated.empty() || refused < dated.size()) {
     for (const SplitEvent& split : page.splits) {

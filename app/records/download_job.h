@@ -2,6 +2,7 @@
 // reference to every later step; everything a run produces lands here.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -33,6 +34,8 @@ struct DownloadJob {
   // The most values on a row of that file; null when it has no row. Page rows of another
   // count would put values of one kind into columns of another.
   std::optional<int> storedValueCount;
+  // Page rows stored by this run, counted for the person watching.
+  std::size_t pageRowsStored = 0;
 };
 
 }  // namespace pelmo
