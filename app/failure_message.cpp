@@ -79,9 +79,7 @@ void ReportFailure(std::FILE* messages, const Result& result) {
   if (messages == nullptr || result.ok()) {
     return;
   }
-  const std::string line = FailureLine(result);
-  std::fwrite(line.data(), 1, line.size(), messages);
-  std::fflush(messages);
+  WriteMessage(messages, FailureLine(result));
 }
 
 }  // namespace pelmo

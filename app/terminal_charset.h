@@ -9,9 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include "app/note_converter.h"
+
 namespace pelmo {
 
-class TerminalCharset {
+class TerminalCharset : public NoteConverter {
  public:
   // The character set of the locale that LC_ALL, LC_CTYPE and LANG name. Converts nothing
   // when that locale is missing, is "C", or its character set is ASCII.
@@ -32,7 +34,7 @@ class TerminalCharset {
   // as it is. Nullopt when nothing is converted, when `text` is not Shift_JIS, or when the
   // character set cannot take one of its characters: the caller then shows the bytes as
   // they are.
-  std::optional<std::string> FromShiftJis(std::string_view text) const;
+  std::optional<std::string> FromShiftJis(std::string_view text) const override;
 
  private:
   static inline const iconv_t kNone = reinterpret_cast<iconv_t>(-1);

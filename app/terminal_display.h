@@ -1,10 +1,10 @@
 // What a person sees on the terminal during a run: the lines pelmo writes to standard
 // error, and below them one status line that is rewritten in place.
 //
-// The status line is drawn as a carriage return, the text cut to the terminal's width and
-// "erase to the end of the line", so that a shorter text leaves nothing of a longer one. A
-// line written while it is shown first erases it and then draws it again below the line,
-// so that lines are never mixed with it. Its operations may be called from several threads.
+// The status line is cut to the line's width and drawn by a TerminalSink, the system's own
+// way of rewriting a line. A line written while it is shown first erases it and then draws
+// it again below the line, so that lines are never mixed with it. Its operations may be
+// called from several threads.
 #pragma once
 
 #include <chrono>
@@ -12,6 +12,8 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+
+#include "app/terminal_sink.h"
 
 namespace pelmo {
 
@@ -21,8 +23,9 @@ class TerminalDisplay {
   // A new status text is drawn at most this often; a terminal cannot be read faster.
   static constexpr std::chrono::milliseconds kRedrawInterval{250};
 
-  // Writes to `fd`, a terminal. `now` is the clock for the redraw interval.
-  explicit TerminalDisplay(int fd, std::function<Clock::time_point()> now = Clock::now);
+  // Draws on `sink`, which must outlive the display. `now` is the clock for the redraw
+  // interval.
+  explicit TerminalDisplay(TerminalSink& sink, std::function<Clock::time_point()> now = Clock::now);
   // Erases the status line.
   ~TerminalDisplay();
   TerminalDisplay(const TerminalDisplay&) = delete;
@@ -38,16 +41,21 @@ class TerminalDisplay {
   // Writes `bytes` (whole lines, their line ends included) above the status line.
   void WriteAbove(std::string_view bytes);
 
+  // Erases the status line, writes `lastLines` and shows nothing more: for a run that ends
+  // while other threads may still report on it.
+  void Finish(std::string_view lastLines);
+
  private:
   void Draw();
   void Erase();
   std::string Fitted() const;
 
   std::mutex mutex_;
-  int fd_;
+  TerminalSink& sink_;
   std::function<Clock::time_point()> now_;
   std::string status_;
   bool shown_ = false;
+  bool finished_ = false;
   Clock::time_point lastDrawn_;
 };
 

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "app/interrupt_note_text.h"
+
 namespace pelmo {
 namespace {
 
@@ -25,6 +27,9 @@ std::atomic<int> noteFd{-1};
 static_assert(std::atomic<int>::is_always_lock_free, "read from a signal handler");
 
 void Write(int fd, std::string_view text) {
+  if (text.empty()) {
+    return;
+  }
   // Nothing can be done about a failed write to the terminal.
   [[maybe_unused]] const ssize_t written = ::write(fd, text.data(), text.size());
 }
@@ -62,13 +67,12 @@ void WriteInterruptNoteFromSignal(int signal) noexcept {
   if (fd < 0) {
     return;
   }
-  Write(fd, signal == SIGINT ? "pelmo: interrupted" : "pelmo: terminated");
-  if (note.regular) {
-    Write(fd, "; ");
-    Write(fd, note.path);
-    Write(fd, Unchanged() ? " unchanged" : " was written");
+  const OutputFate fate = !note.regular ? OutputFate::NotAFile
+                          : Unchanged() ? OutputFate::Unchanged
+                                        : OutputFate::Written;
+  for (std::string_view piece : InterruptNotePieces(signal == SIGINT, note.path, fate)) {
+    Write(fd, piece);
   }
-  Write(fd, "\n");
 }
 
 }  // namespace pelmo

@@ -1,23 +1,18 @@
 #include "app/terminal_run.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
+#include <filesystem>
 #include <utility>
 #include <vector>
 
 #include "app/download_driver.h"
 #include "app/output_file.h"
 #include "app/terminal_display.h"
-#include "app/terminal_interrupt.h"
 #include "app/terminal_report.h"
-#include "app/terminal_signal.h"
 #include "app/terminal_stream.h"
 #include "app/terminal_wait.h"
-#include "quote/http_page_source.h"
 #include "quote/page_tree.h"
 
 namespace pelmo {
@@ -78,18 +73,26 @@ class ProgressPageSource : public PageSource {
   std::size_t failed_ = 0;
 };
 
-std::optional<off_t> FileSize(const std::string& path) {
-  struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) {
+// The size `stat` gives: that of a regular file, 0 for anything else that exists. Paths are
+// UTF-8 on Windows and bytes elsewhere, as a u8string path takes them on each system.
+std::optional<std::uintmax_t> FileSize(const std::string& path) {
+  const std::filesystem::path name(std::u8string(path.begin(), path.end()));
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(name, error);
+  if (error || !std::filesystem::exists(status)) {
     return std::nullopt;
   }
-  return status.st_size;
+  if (!std::filesystem::is_regular_file(status)) {
+    return 0;
+  }
+  const std::uintmax_t size = std::filesystem::file_size(name, error);
+  return error ? std::nullopt : std::optional(size);
 }
 
 // The earlier file is the backup when a file of its size stands at the backup path, which
 // is beside `filePath`, the file the output path names (a link's target).
 RunSummary Summarize(const DownloadJob& job, const std::string& filePath,
-                     std::optional<off_t> earlierSize, int exitCode) {
+                     std::optional<std::uintmax_t> earlierSize, int exitCode) {
   RunSummary summary;
   summary.code = job.code;
   summary.outputPath = job.outputPath;
@@ -124,14 +127,11 @@ int RunDownloadInto(DownloadJob& job, PageSource& pages, const TreeParser& parse
 
 }  // namespace
 
-int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser& parseTree, int fd,
-                          const TerminalCharset& charset, const OutputTarget* output,
-                          const std::atomic<int>* attempt) {
-  const std::optional<off_t> earlierSize = FileSize(job.outputPath);
-  const InterruptNote interruptNote(fd, job.outputPath);
-  const StatusLineSignals signals;
-  TerminalDisplay display(fd);
-  TerminalStream notes = OpenTerminalStream(display, &charset);
+int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
+                          TerminalDisplay& display, const NoteConverter& converter,
+                          const OutputTarget* output, const std::atomic<int>* attempt) {
+  const std::optional<std::uintmax_t> earlierSize = FileSize(job.outputPath);
+  TerminalStream notes = OpenTerminalStream(display, &converter);
   TerminalStream messages = OpenTerminalStream(display, nullptr);
   if (!notes || !messages) {
     return RunDownloadInto(job, pages, parseTree, job.errorStream, output);
@@ -155,19 +155,6 @@ int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser&
   summary.rangeLast = FromCalendar(job.end);
   display.WriteAbove(SummaryLine(summary) + "\n");
   return exitCode;
-}
-
-int RunDownloadForPerson(DownloadJob& job, const OutputTarget& output) {
-  if (job.errorStream != stderr || ::isatty(STDERR_FILENO) != 1) {
-    return RunDownload(job, output);
-  }
-  std::atomic<int> attempt{1};
-  HttpFetchOptions options;
-  options.onAttempt = [&attempt](int number) { attempt.store(number); };
-  HttpPageSource pages(std::move(options));
-  const TerminalCharset charset = TerminalCharset::FromEnvironment();
-  return RunDownloadOnTerminal(job, pages, ParseQuotePageTree, STDERR_FILENO, charset, &output,
-                               &attempt);
 }
 
 }  // namespace pelmo

@@ -1,15 +1,16 @@
-// A run for a person at the terminal. When standard error is a terminal, the download shows
-// a status line while it fetches, note rows in the terminal's character set, and one closing
-// line on what was downloaded and written. When it is not, the run is RunDownload's, byte for
-// byte.
+// A run for a person at the terminal or the console: the download shows a status line while
+// it fetches, note rows in the screen's characters, and one closing line on what was
+// downloaded and written. Each system's RunDownloadForPerson (app/download_for_person.h)
+// chooses it when standard error is a person's screen, and catches Ctrl-C around it.
 #pragma once
 
 #include <atomic>
 
 #include "app/download_for_person.h"
+#include "app/note_converter.h"
 #include "app/output_target.h"
 #include "app/records/download_job.h"
-#include "app/terminal_charset.h"
+#include "app/terminal_display.h"
 #include "quote/quote_page.h"
 
 namespace pelmo {
@@ -18,14 +19,13 @@ namespace pelmo {
 inline constexpr std::size_t kWindowsForProgress = 4;
 
 // The terminal form of RunDownload: everything for standard error, the job's note rows
-// included, is written to `fd` through a status line display, with notes converted by
-// `charset`; the closing line follows. A request that keeps the person waiting shows the
+// included, is written to `display` above its status line, with notes converted by
+// `notes`; the closing line follows. A request that keeps the person waiting shows the
 // status line in any run (see WaitingStatus), with the number in `attempt` once it is 2 or
-// more. SIGINT and SIGTERM erase the status line and say what became of the output file
-// ("pelmo: interrupted; 7203.csv unchanged"). `output` is the output found before the
-// download, or null to find it when writing.
-int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser& parseTree, int fd,
-                          const TerminalCharset& charset, const OutputTarget* output = nullptr,
+// more. `output` is the output found before the download, or null to find it when writing.
+int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
+                          TerminalDisplay& display, const NoteConverter& notes,
+                          const OutputTarget* output = nullptr,
                           const std::atomic<int>* attempt = nullptr);
 
 }  // namespace pelmo

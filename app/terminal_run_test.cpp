@@ -11,6 +11,8 @@
 
 #include "app/existing_file.h"
 #include "app/output_target.h"
+#include "app/terminal_charset.h"
+#include "app/terminal_fd_sink.h"
 #include "app/terminal_pipe_for_test.h"
 #include "app/terminal_wait.h"
 #include "app/test_support_for_test.h"
@@ -67,6 +69,14 @@ class TerminalRunTest : public ::testing::Test {
     return job;
   }
 
+  // RunDownloadOnTerminal on a display of its own, drawn on the pipe, as the program runs it.
+  int RunOnPipe(DownloadJob& job, PageSource& pages, const NoteConverter& notes,
+                const OutputTarget* output = nullptr, const std::atomic<int>* attempt = nullptr) {
+    FdTerminalSink sink(pipe_.fd());
+    TerminalDisplay display(sink);
+    return RunDownloadOnTerminal(job, pages, ParseQuotePageTree, display, notes, output, attempt);
+  }
+
   ScratchFolderForTest folder_;
   TerminalPipeForTest pipe_;
 };
@@ -77,7 +87,7 @@ TEST_F(TerminalRunTest, LongRunShowsProgressConvertedNotesAndSummary) {
   LoadExistingFile(job);
   NumberedPages pages(2, 3);
   const TerminalCharset utf8("UTF-8");
-  EXPECT_EQ(RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), utf8), 69);
+  EXPECT_EQ(RunOnPipe(job, pages, utf8), 69);
   EXPECT_EQ(job.errorStream, stderr);
   const std::string shown = pipe_.Take();
   const std::string path = folder_.Path("1234.csv");
@@ -103,7 +113,7 @@ TEST_F(TerminalRunTest, ShortRunHasNoStatusLineAndRawNotesWithoutCharset) {
   job.start = *ToCalendar(FromCalendar(2007, 11, 20));  // one daily window
   NumberedPages pages(1, 0);
   const TerminalCharset none("ANSI_X3.4-1968");
-  EXPECT_EQ(RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), none), 0);
+  EXPECT_EQ(RunOnPipe(job, pages, none), 0);
   EXPECT_EQ(pipe_.Take(), "2007/01/26," + kSplit + "\r\n" + "pelmo: 1234.t: 1 row downloaded; " +
                               folder_.Path("1234.csv") +
                               " holds 1 row, 2007/12/31 to 2007/12/31; no backup: there was "
@@ -116,7 +126,7 @@ TEST_F(TerminalRunTest, FailedWriteLeavesTheEarlierFileAndSaysSo) {
   job.outputPath = folder_.Path("missing/1234.csv");
   NumberedPages pages(0, 0);
   const TerminalCharset utf8("UTF-8");
-  EXPECT_EQ(RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), utf8), 2);
+  EXPECT_EQ(RunOnPipe(job, pages, utf8), 2);
   const std::string shown = pipe_.Take();
   EXPECT_EQ(shown.rfind("pelmo: cannot write ", 0), 0u) << shown;
   EXPECT_NE(
@@ -137,7 +147,7 @@ TEST_F(TerminalRunTest, SummaryNamesTheBackupBesideALinksTarget) {
   ASSERT_TRUE(OutputTarget::Open(job.outputPath, output).ok());
   NumberedPages pages(0, 0);
   const TerminalCharset utf8("UTF-8");
-  EXPECT_EQ(RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), utf8, &output), 0);
+  EXPECT_EQ(RunOnPipe(job, pages, utf8, &output), 0);
   const std::string shown = pipe_.Take();
   EXPECT_NE(shown.find("; the earlier file is kept as " + folder_.Path("data/real.bak") + "\n"),
             std::string::npos)
@@ -164,7 +174,7 @@ TEST_F(TerminalRunTest, GivingUpReachesTheSourceThroughTheStatusLine) {
   DownloadJob job = Job(2006, 2006);  // eight daily windows
   SilentPages pages;
   const TerminalCharset utf8("UTF-8");
-  EXPECT_EQ(RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), utf8), 69);
+  EXPECT_EQ(RunOnPipe(job, pages, utf8), 69);
   // One window with every attempt, two with one each, then the rest are not requested.
   EXPECT_EQ(pages.singleAttempt, (std::vector<bool>{false, true, true}));
   const std::string shown = pipe_.Take();
@@ -189,7 +199,7 @@ TEST_F(TerminalRunTest, SummarySaysWhyNoRowWasDownloaded) {
   job.start = *ToCalendar(FromCalendar(2007, 11, 20));
   EmptyPages pages;
   const TerminalCharset utf8("UTF-8");
-  EXPECT_EQ(RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), utf8), 0);
+  EXPECT_EQ(RunOnPipe(job, pages, utf8), 0);
   EXPECT_EQ(pipe_.Take(),
             "pelmo: 1234.t: 0 rows downloaded: the pages held no rows for this code from "
             "2007/11/20 to 2007/12/31; " +
@@ -217,9 +227,7 @@ TEST_F(TerminalRunTest, ShortRunShowsAWindowThatKeepsThePersonWaiting) {
   std::atomic<int> attempt{0};
   RetriedPage pages(attempt);
   const TerminalCharset utf8("UTF-8");
-  EXPECT_EQ(
-      RunDownloadOnTerminal(job, pages, ParseQuotePageTree, pipe_.fd(), utf8, nullptr, &attempt),
-      69);
+  EXPECT_EQ(RunOnPipe(job, pages, utf8, nullptr, &attempt), 69);
   EXPECT_EQ(pipe_.Take(),
             "\r1234.t 2007/11/20-2007/12/31 1/1 0 rows, attempt 2\033[K" + kErase +
                 "pelmo: cannot fetch 2007/11/20-2007/12/31: timed out\n"

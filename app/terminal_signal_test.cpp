@@ -8,6 +8,7 @@
 #include <atomic>
 
 #include "app/terminal_display.h"
+#include "app/terminal_fd_sink.h"
 #include "app/terminal_pipe_for_test.h"
 
 namespace pelmo {
@@ -45,7 +46,8 @@ TEST(StatusLineSignals, EraseThenRunTheEarlierHandler) {
   const SigintFor earlier(EarlierHandler);
   earlierHandlerCalls = 0;
   TerminalPipeForTest pipe;
-  TerminalDisplay display(pipe.fd());
+  FdTerminalSink sink(pipe.fd());
+  TerminalDisplay display(sink);
   {
     const StatusLineSignals signals;
     display.SetStatus("status");
@@ -65,7 +67,8 @@ TEST(StatusLineSignals, EraseThenRunTheEarlierHandler) {
 TEST(StatusLineSignals, IgnoredSignalStaysIgnored) {
   const SigintFor ignored(SIG_IGN);
   TerminalPipeForTest pipe;
-  TerminalDisplay display(pipe.fd());
+  FdTerminalSink sink(pipe.fd());
+  TerminalDisplay display(sink);
   const StatusLineSignals signals;
   EXPECT_EQ(CurrentSigint(), SIG_IGN);
   display.SetStatus("status");

@@ -1,21 +1,13 @@
 #include "app/terminal_stream.h"
 
-#include <memory>
 #include <optional>
-#include <string>
-#include <string_view>
+#include <utility>
 
 namespace pelmo {
 namespace {
 
-struct StreamState {
-  TerminalDisplay* display;
-  const TerminalCharset* charset;
-  std::string pending;  // bytes after the last line end seen
-};
-
-std::string ShownLine(std::string_view line, const TerminalCharset* charset) {
-  if (charset == nullptr) {
+std::string ShownLine(std::string_view line, const NoteConverter* converter) {
+  if (converter == nullptr) {
     return std::string(line);
   }
   std::string_view text = line;
@@ -25,7 +17,7 @@ std::string ShownLine(std::string_view line, const TerminalCharset* charset) {
   if (text.ends_with('\r')) {
     text.remove_suffix(1);
   }
-  std::optional<std::string> converted = charset->FromShiftJis(text);
+  std::optional<std::string> converted = converter->FromShiftJis(text);
   if (!converted) {
     return std::string(line);
   }
@@ -38,48 +30,43 @@ std::string ShownLine(std::string_view line, const TerminalCharset* charset) {
   return *converted + (line.ends_with('\n') ? "\n" : "");
 }
 
-ssize_t WriteToDisplay(void* cookie, const char* data, std::size_t size) {
-  auto& state = *static_cast<StreamState*>(cookie);
-  state.pending.append(data, size);
+}  // namespace
+
+void TerminalLineFeed::Feed(std::string_view bytes) {
+  pending_.append(bytes);
   // The complete lines of one write are shown together: the status line is erased and
   // drawn again once for them.
   std::string shown;
   std::size_t start = 0;
-  for (std::size_t end = state.pending.find('\n'); end != std::string::npos;
-       end = state.pending.find('\n', start)) {
-    shown +=
-        ShownLine(std::string_view(state.pending).substr(start, end + 1 - start), state.charset);
+  for (std::size_t end = pending_.find('\n'); end != std::string::npos;
+       end = pending_.find('\n', start)) {
+    shown += ShownLine(std::string_view(pending_).substr(start, end + 1 - start), converter_);
     start = end + 1;
   }
   if (!shown.empty()) {
-    state.display->WriteAbove(shown);
+    display_.WriteAbove(shown);
   }
-  state.pending.erase(0, start);
-  return static_cast<ssize_t>(size);
+  pending_.erase(0, start);
 }
 
-int CloseDisplayStream(void* cookie) {
-  // The stream owned the state since it was opened.
-  const std::unique_ptr<StreamState> state(static_cast<StreamState*>(cookie));
-  if (!state->pending.empty()) {
-    state->display->WriteAbove(ShownLine(state->pending, state->charset));
+void TerminalLineFeed::Finish() {
+  if (!pending_.empty()) {
+    display_.WriteAbove(ShownLine(pending_, converter_));
+    pending_.clear();
   }
-  return 0;
 }
 
-}  // namespace
+TerminalStream::TerminalStream(TerminalStream&& other) noexcept
+    : file_(std::exchange(other.file_, nullptr)), afterClose_(std::move(other.afterClose_)) {}
 
-TerminalStream OpenTerminalStream(TerminalDisplay& display, const TerminalCharset* charset) {
-  auto state = std::make_unique<StreamState>(StreamState{&display, charset, {}});
-  cookie_io_functions_t functions{};
-  functions.write = WriteToDisplay;
-  functions.close = CloseDisplayStream;
-  std::FILE* file = ::fopencookie(state.get(), "w", functions);
-  if (file == nullptr) {
-    return nullptr;
+void TerminalStream::reset() {
+  if (file_ == nullptr) {
+    return;
   }
-  state.release();
-  return TerminalStream(file);
+  std::fclose(std::exchange(file_, nullptr));
+  if (afterClose_) {
+    std::exchange(afterClose_, {})();
+  }
 }
 
 }  // namespace pelmo

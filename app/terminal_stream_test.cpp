@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "app/terminal_charset.h"
+#include "app/terminal_fd_sink.h"
 #include "app/terminal_pipe_for_test.h"
 
 namespace pelmo {
@@ -20,7 +22,8 @@ void Write(std::FILE* stream, const std::string& bytes) {
 class TerminalStreamTest : public ::testing::Test {
  protected:
   TerminalPipeForTest pipe_;
-  TerminalDisplay display_{pipe_.fd()};
+  FdTerminalSink sink_{pipe_.fd()};
+  TerminalDisplay display_{sink_};
 };
 
 TEST_F(TerminalStreamTest, NoteLinesAreConvertedWholeAboveTheStatus) {

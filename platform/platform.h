@@ -1,5 +1,5 @@
 // What differs between POSIX systems and Windows, behind one small interface: the running
-// program file, local time, and whether a stream is a person's console. Each function has a
+// program file, local time, and how a message reaches a person's console. Each function has a
 // POSIX implementation (*_posix.cpp) and a Windows one (*_win.cpp); the build takes one.
 //
 // Paths and texts are bytes as the rest of the program holds them: on Windows, paths are
@@ -32,6 +32,11 @@ std::string_view FolderSeparators();
 // The system's own words for the error code `error` (errno, or a Windows error code on
 // Windows), without a line end.
 std::string SystemErrorText(int error);
+
+// Writes `text` (UTF-8) to `stream` and flushes it. On a Windows console it is written in
+// wide characters, so that paths and reasons read right whatever the console's code page;
+// anywhere else the bytes are written as they are. Failures are ignored: messages only inform.
+void WriteMessage(std::FILE* stream, std::string_view text);
 
 // std::fopen of `path` (UTF-8 on Windows, where the C library's own fopen would read it in
 // the ANSI code page).

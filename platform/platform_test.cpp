@@ -54,5 +54,20 @@ TEST(SystemErrorTextTest, SaysSomethingAndEndsWithoutALineEnd) {
   EXPECT_NE(FolderSeparators().find('/'), std::string_view::npos);
 }
 
+// A message to a file (standard error redirected) keeps its bytes, after what the stream
+// held before it, whatever characters its path has.
+TEST(WriteMessageTest, FileGetsTheBytesInOrder) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  std::fputs("earlier\n", file);
+  const std::string line = "pelmo: cannot write \xE6\xA0\xAA/7203.csv: \xE6\x8B\x92\n";
+  WriteMessage(file, line);
+  std::rewind(file);
+  char text[64] = {};
+  const std::size_t got = std::fread(text, 1, sizeof text - 1, file);
+  std::fclose(file);
+  EXPECT_EQ(std::string(text, got), "earlier\n" + line);
+}
+
 }  // namespace
 }  // namespace pelmo

@@ -6,6 +6,7 @@
 # output and exit code must be the same bytes. Then what only Windows has: a file held open
 # without sharing, a read-only file, a missing folder (Windows error codes, by design not
 # errno), a Japanese folder name, and the version line read from the program's resource.
+# Standard error through a pipe gets none of what the console shows a person.
 # Failing services (refused, a body or the headers cut short, a busy service) are compared
 # too, with the wording that differs between the systems set aside.
 # Prints one "N passed, N failed" line; exits 1 when anything failed.
@@ -61,7 +62,9 @@ same_results() {
   local problem=""
   [[ $(files "$a") == $(files "$b") ]] ||
     problem="files differ: $(files "$a" | tr '\n' ' ')/ $(files "$b" | tr '\n' ' ')"
-  [[ -n $(files "$a") || $name == usage || $name == bad-date ]] || problem+=" no file written;"
+  # A run whose every window failed creates no file, on either system.
+  [[ -n $(files "$a") || $name =~ ^(usage|bad-date|status-404|refused|body-cut-short|headers-cut-short|busy-429|oversized-page)$ ]] ||
+    problem+=" no file written;"
   while read -r f; do
     cmp -s "$a/$f" "$b/$f" || problem+=" $f differs;"
   done < <(files "$a")
@@ -225,6 +228,74 @@ if [[ -s $work/japanese/windows/株価/7203.bak ]]; then
   same_results japanese
 else
   fail "japanese folder: no backup written: $(ls -A "$work/japanese/windows/株価")"
+fi
+
+# Standard error through a pipe, on a run that would show a status line, a waiting window,
+# a failed window and a summary on the console: the same bytes as Linux, and none of these.
+mkdir -p "$work/piped/linux" "$work/piped/windows"
+for side in linux windows; do
+  (cd "$work/piped/$side" &&
+    "${side}_pelmo" -s 2015/01/01 -e 2016/06/30 --host "127.0.0.1:$failing" 7203 2>&1 >/dev/null |
+    cat >../$side.pipe)
+done
+if cmp -s "$work/piped/linux.pipe" "$work/piped/windows.pipe" &&
+   ! grep -qE $'\r|rows downloaded|, attempt' "$work/piped/windows.pipe"; then
+  pass "piped standard error: Linux's bytes, no status line or summary"
+else
+  fail "piped standard error: $(head -c 200 "$work/piped/windows.pipe" | od -c | head -5)"
+fi
+
+# A message naming a Japanese path, redirected: the path's UTF-8 bytes, as on Linux.
+mkdir -p "$work/japanese-missing"
+(cd "$work/japanese-missing" &&
+  windows_pelmo -s 2016/01/04 -e 2016/01/08 "${host[@]}" -o 株価なし/7203.csv 7203 2>../japanese-missing.err)
+if [[ $(cat "$work/japanese-missing.err") == "pelmo: cannot write 株価なし/7203.csv: "* ]]; then
+  pass "japanese path in a redirected message: UTF-8 bytes"
+else
+  fail "japanese path in a redirected message: $(od -c "$work/japanese-missing.err" | head -3)"
+fi
+
+# The console. Wine gives a program whose standard error is a terminal a console of its own,
+# drawn on that terminal with escape sequences; script(1) provides the terminal. The
+# sequences and carriage returns are taken out, so that what remains is the text shown.
+on_console() {  # on_console DIR INPUT_COMMAND ARGS...: the text a console run shows, on stdout
+  local dir=$1 input=$2
+  shift 2
+  local command="stty cols 200; cd '$dir' && '$here/wine_run.sh' '$windows/wineprefix'"
+  command+=" '$windows/app/pelmo.exe' $* >/dev/null"
+  eval "$input" | LANG=C.UTF-8 script -qec "$command" /dev/null |
+    sed 's/\x1b\[[0-9;?]*[A-Za-z]//g' | tr '\r' '\n'
+}
+if command -v script >/dev/null; then
+  dir=$work/console
+  mkdir -p "$dir/株価"
+  on_console "$dir" "sleep 0" -a -s 2003/06/01 -e 2004/06/30 "${host[*]}" -o 株価/7203.csv 7203 \
+    >"$work/console.shown"
+  summary="pelmo: 7203.t: 280 rows downloaded; 株価/7203.csv holds 280 rows, 2003/06/02 to"
+  summary+=" 2004/06/30; no backup: there was no earlier file"
+  if grep -qxF "$summary" "$work/console.shown" &&
+     grep -qxF "2004/01/26,分割: 1株 -> 1.5株" "$work/console.shown" &&
+     grep -qE '^7203\.t 20[0-9/-]+ [1-8]/8 [0-9]+ rows' "$work/console.shown"; then
+    pass "console: status line, note and summary in their own characters"
+  else
+    fail "console: $(head -c 600 "$work/console.shown")"
+  fi
+  # Ctrl-C while a refused window is retried with its real pauses: the waiting window's
+  # status line, then the note about the file, which is left as it was.
+  dir=$work/console-interrupt
+  seed "$dir"
+  on_console "$dir" "sleep 8; printf '\003'; sleep 2" -s 2016/01/01 -e 2016/01/31 \
+    --host 127.0.0.1:1 7203 >"$work/console-interrupt.shown"
+  if grep -qE '^7203\.t 2016/01/01-2016/01/31 1/1 0 rows, attempt [0-9]+$' \
+       "$work/console-interrupt.shown" &&
+     grep -qxF "pelmo: interrupted; 7203.csv unchanged" "$work/console-interrupt.shown" &&
+     [[ $(cat "$dir/7203.csv") == $'2016/01/04,1,2,3,4,5,6\r' && $(leftovers "$dir") == 0 ]]; then
+    pass "console: Ctrl-C erases the waiting window's status line and says the file is unchanged"
+  else
+    fail "console Ctrl-C: $(head -c 600 "$work/console-interrupt.shown")"
+  fi
+else
+  echo "skipped: console runs (no script(1) to give Wine a terminal)"
 fi
 
 # The version line: the resource's version and the program file's date.
