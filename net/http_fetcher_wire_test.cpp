@@ -381,6 +381,19 @@ TEST(HttpWireTest, QuickPausesOnlyForTests) {
   EXPECT_EQ(quick.pageTimeout, defaults.pageTimeout);
 }
 
+// The other hook shortens the time bounds only, and only when asked for.
+TEST(HttpWireTest, ShortBoundsOnlyForTests) {
+  const HttpFetchOptions defaults;
+  EXPECT_EQ(ProgramFetchOptions().pageTimeout, defaults.pageTimeout);
+  ScopedEnv env("PELMO_SHORT_BOUNDS_FOR_TESTS", "1");
+  const HttpFetchOptions bounded = ProgramFetchOptions();
+  EXPECT_EQ(bounded.stallTimeout, std::chrono::seconds(1));
+  EXPECT_EQ(bounded.attemptTimeout, std::chrono::seconds(2));
+  EXPECT_EQ(bounded.pageTimeout, std::chrono::seconds(4));
+  EXPECT_EQ(bounded.firstRetryDelay, defaults.firstRetryDelay);
+  EXPECT_EQ(bounded.maxAttempts, defaults.maxAttempts);
+}
+
 TEST(HttpWireTest, ProxyIsTakenFromTheEnvironment) {
   RawTestServer* self = nullptr;
   RawTestServer proxy([&self](int fd, int) {

@@ -26,6 +26,13 @@ HttpFetchOptions ProgramFetchOptions() {
   if (quick != nullptr && std::string_view(quick) == "1") {
     options.firstRetryDelay = options.maxRetryDelay = std::chrono::milliseconds(1);
   }
+  const char* shortBounds = std::getenv("PELMO_SHORT_BOUNDS_FOR_TESTS");
+  if (shortBounds != nullptr && std::string_view(shortBounds) == "1") {
+    options.connectTimeout = std::chrono::seconds(1);
+    options.stallTimeout = std::chrono::seconds(1);
+    options.attemptTimeout = std::chrono::seconds(2);
+    options.pageTimeout = std::chrono::seconds(4);
+  }
   return options;
 }
 

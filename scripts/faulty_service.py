@@ -6,20 +6,32 @@ line, then serves until killed.
 MODE: cut-body     status 200 announcing 1000 bytes, 10 sent, then the connection closes
       cut-headers  a status line and one header, then the connection closes
       busy         status 429 with Retry-After: 3600
+      silent       reads the request and never answers
+      trickle      status 200 announcing 1000 bytes, then 3 bytes a second
 """
 import socket
 import sys
 import threading
+import time
 
 ANSWERS = {
     "cut-body": b"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n<html><bod",
     "cut-headers": b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n",
     "busy": b"HTTP/1.1 429 Too Many Requests\r\nRetry-After: 3600\r\n"
             b"Content-Length: 4\r\nConnection: close\r\n\r\nbusy",
+    "silent": "silent",
+    "trickle": "trickle",
 }
 
 
 def serve(connection, answer):
+    try:
+        answer_one(connection, answer)
+    except OSError:
+        pass  # pelmo hung up: it gave up on the answer
+
+
+def answer_one(connection, answer):
     with connection:
         request = b""
         while b"\r\n\r\n" not in request:
@@ -27,7 +39,15 @@ def serve(connection, answer):
             if not chunk:
                 return
             request += chunk
-        connection.sendall(answer)
+        if answer == "silent":
+            time.sleep(3600)
+        elif answer == "trickle":
+            connection.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n")
+            for _ in range(1000):
+                time.sleep(1 / 3)
+                connection.sendall(b"x")
+        else:
+            connection.sendall(answer)
 
 
 def main():

@@ -134,6 +134,8 @@ start_big_page_server big
 start_faulty_server cut_body cut-body
 start_faulty_server cut_headers cut-headers
 start_faulty_server busy busy
+start_faulty_server silent silent
+start_faulty_server trickle trickle
 start_server failing --fail-first 3
 start_server crlf --crlf
 host=(--host "127.0.0.1:$port")
@@ -152,7 +154,12 @@ compare_reworded refused "connection refused" "cannot connect" \
 compare body-cut-short -s 2016/01/01 -e 2016/03/31 --host "127.0.0.1:$cut_body" 7203
 compare headers-cut-short -s 2016/01/01 -e 2016/03/31 --host "127.0.0.1:$cut_headers" 7203
 compare busy-429 -s 2015/01/01 -e 2016/03/31 --host "127.0.0.1:$busy" 7203
-unset PELMO_QUICK_PAUSES_FOR_TESTS
+# The other hook shortens the time bounds: an attempt ends after 1 s without a byte or 2 s
+# in all, a window after 4 s, so that the silent and the trickling service cost seconds.
+export PELMO_SHORT_BOUNDS_FOR_TESTS=1
+compare silent -s 2016/01/01 -e 2016/06/30 --host "127.0.0.1:$silent" 7203
+compare trickle -s 2016/01/01 -e 2016/06/30 --host "127.0.0.1:$trickle" 7203
+unset PELMO_QUICK_PAUSES_FOR_TESTS PELMO_SHORT_BOUNDS_FOR_TESTS
 compare oversized-page -s 2016/01/01 -e 2016/01/31 --host "127.0.0.1:$big" 7203
 grep -q "page too large" "$work/oversized-page/windows.err" ||
   fail "oversized page: no 'page too large' line: $(head -c 200 "$work/oversized-page/windows.err")"
