@@ -108,11 +108,6 @@ int OpenAndLock(const std::string& file, FileDescriptor& fd, struct stat& status
 
 }  // namespace
 
-bool FileIdentity::operator==(const FileIdentity& other) const {
-  return device == other.device && inode == other.inode && size == other.size &&
-         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
-}
-
 Result OutputTarget::Open(const std::string& path, OutputTarget& target) {
   target = OutputTarget();
   target.path_ = path;

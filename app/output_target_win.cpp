@@ -52,11 +52,6 @@ DWORD CanBeReplaced(const std::wstring& path) {
 
 }  // namespace
 
-bool FileIdentity::operator==(const FileIdentity& other) const {
-  return device == other.device && inode == other.inode && size == other.size &&
-         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
-}
-
 Result OutputTarget::Open(const std::string& path, OutputTarget& target) {
   target.path_ = path;
   target.filePath_ = path;
@@ -118,8 +113,9 @@ Result OutputTarget::CheckUnchanged() const {
                  : ChangedDuringTheRun(path_);
     case OutputKind::RegularFile: {
       // The handle held since Open follows the file through renames: what stands at the
-      // path now is compared with it.
-      const HANDLE now = OpenShared(widePath);
+      // path now is compared with it. Opened with the right to rename it, so that a program
+      // that holds it without sharing that is found before the backup is made.
+      const HANDLE now = OpenShared(widePath, GENERIC_READ | DELETE);
       if (now == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         return HeldByAnother(error)
