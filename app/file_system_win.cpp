@@ -42,6 +42,19 @@ int FlushPath(const std::wstring& path) {
   return error;
 }
 
+// `path` with its folders from the root: replacing a file needs its folder.
+std::wstring FullPath(const std::string& path) {
+  const std::wstring wide = Widen(path);
+  const DWORD length = ::GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (length == 0) {
+    return wide;
+  }
+  std::wstring full(length, L'\0');
+  const DWORD written = ::GetFullPathNameW(wide.c_str(), length, full.data(), nullptr);
+  full.resize(written < length ? written : 0);
+  return full.empty() ? wide : full;
+}
+
 }  // namespace
 
 void CloseDescriptorUnchecked(int fd) {
@@ -108,8 +121,8 @@ int FileSystem::Copy(const std::string& from, const std::string& to) const {
 }
 
 int FileSystem::Rename(const std::string& from, const std::string& to) const {
-  const std::wstring source = Widen(from);
-  const std::wstring target = Widen(to);
+  const std::wstring source = FullPath(from);
+  const std::wstring target = FullPath(to);
   if (::MoveFileExW(source.c_str(), target.c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     return 0;

@@ -6,6 +6,7 @@ line, then serves until killed.
 MODE: cut-body     status 200 announcing 1000 bytes, 10 sent, then the connection closes
       cut-headers  a status line and one header, then the connection closes
       busy         status 429 with Retry-After: 3600
+      silent       reads the request and never answers
 """
 import socket
 import sys
@@ -16,6 +17,7 @@ ANSWERS = {
     "cut-headers": b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n",
     "busy": b"HTTP/1.1 429 Too Many Requests\r\nRetry-After: 3600\r\n"
             b"Content-Length: 4\r\nConnection: close\r\n\r\nbusy",
+    "silent": None,
 }
 
 
@@ -27,6 +29,11 @@ def serve(connection, answer):
             if not chunk:
                 return
             request += chunk
+        if answer is None:
+            # Holds the connection until the client gives up.
+            while connection.recv(4096):
+                pass
+            return
         connection.sendall(answer)
 
 
