@@ -138,6 +138,9 @@ class CrashTest : public ::testing::Test {
     return leftovers;
   }
 
+  // The body of the signal tests.
+  void SignalAtRandomMoments();
+
   fs::path dir_;
 };
 
@@ -276,7 +279,7 @@ TEST_F(CrashTest, KillAtAnyMomentLeavesACompleteFile) {
 
 // SIGINT and SIGTERM at random moments end the run, but only after its temporary files
 // are gone (or a backup whose new file is in place has its name); SIGXFSZ is ignored.
-TEST_F(CrashTest, SignalsAtAnyMomentLeaveNoTemporaryFile) {
+void CrashTest::SignalAtRandomMoments() {
   const std::string earlier = RowsFrom1900(kOldRows - 1);
   const std::string previous = RowsFrom1900(kOldRows);
   PageTestServer server([](const std::string&) { return Answer::SlowPage; }, 4,
@@ -319,6 +322,18 @@ TEST_F(CrashTest, SignalsAtAnyMomentLeaveNoTemporaryFile) {
       std::printf("[ signal %d ] %3d %s\n", signalNumber, count, outcome.c_str());
     }
   }
+}
+
+TEST_F(CrashTest, SignalsAtAnyMomentLeaveNoTemporaryFile) {
+  SignalAtRandomMoments();
+}
+
+// As where the file system has no unnamed files: the new file has a name from the start,
+// which only the signal handler can remove.
+TEST_F(CrashTest, SignalsAtAnyMomentLeaveNoNamedTemporaryFile) {
+  ASSERT_EQ(::setenv("PELMO_NO_UNNAMED_TEMPORARIES_FOR_TESTS", "1", 1), 0);
+  SignalAtRandomMoments();
+  ::unsetenv("PELMO_NO_UNNAMED_TEMPORARIES_FOR_TESTS");
 }
 
 }  // namespace

@@ -322,6 +322,46 @@ TEST_F(FaultTest, ReadOnlyOutputIsRefused) {
   EXPECT_EQ(Names(dir_), (std::vector<std::string>{"8306.bak", "8306.csv"}));
 }
 
+// What stops the write is known before the download: a missing folder, a path through a
+// file, a folder where the backup goes, a folder the user may not write in. Nothing is
+// requested and nothing changes.
+TEST_F(FaultTest, PathThatCannotBeWrittenStopsTheRunBeforeAnyRequest) {
+  PlaceOldFiles("8306.csv");
+  fs::create_directories(dir_ / "prices.bak" / "keep");
+  WriteFileBytes(dir_ / "prices", kOldFile);
+  fs::create_directories(dir_ / "closed");
+  fs::permissions(dir_, fs::perms::all);
+  fs::permissions(dir_ / "closed", fs::perms::owner_read | fs::perms::owner_exec);
+  ASSERT_EQ(::chown((dir_ / "closed").c_str(), kNobody, kNobody), 0);
+  struct Case {
+    std::string output;
+    int exitCode;
+    std::string err;
+    testing::ProcessOptions options;
+  };
+  const Case cases[] = {
+      {"absent/8306.csv", ENOENT, "absent/8306.csv: No such file or directory", {}},
+      {"absent/", ENOENT, "absent/: No such file or directory", {}},
+      {"8306.csv/x", ENOTDIR, "8306.csv/x: Not a directory", {}},
+      {"8306.csv/", ENOTDIR, "8306.csv/: Not a directory", {}},
+      {"prices", EISDIR, "prices.bak: Is a directory", {}},
+      {"closed/8306.csv", EACCES, "closed/8306.csv: Permission denied", AsNobody()},
+  };
+  PageTestServer server([](const std::string&) { return Answer::Page; });
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.output);
+    const ProcessResult run = Pelmo(server.host(), c.output, c.options);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    EXPECT_EQ(run.err, "pelmo: cannot write " + c.err + "\n");
+  }
+  EXPECT_TRUE(server.targets().empty());
+  EXPECT_EQ(ReadFileBytes(dir_ / "8306.csv"), kOldFile);
+  EXPECT_EQ(ReadFileBytes(dir_ / "prices"), kOldFile);
+  EXPECT_EQ(Names(dir_),
+            (std::vector<std::string>{"8306.bak", "8306.csv", "closed", "prices", "prices.bak"}));
+  EXPECT_TRUE(Names(dir_ / "closed").empty());
+}
+
 // Messages are only information: a standard error that nobody reads changes nothing.
 TEST_F(FaultTest, ClosedStandardErrorDoesNotStopTheRun) {
   PlaceOldFiles("8306.csv");

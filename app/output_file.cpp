@@ -1,17 +1,13 @@
+// How the output file is published, on every system: the system's calls are those of
+// app/file_system.h.
 #include "app/output_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <cmath>
 #include <optional>
 #include <random>
 #include <utility>
 
 #include "app/signal_cleanup.h"
+#include "platform/platform.h"
 
 namespace pelmo {
 namespace {
@@ -21,15 +17,8 @@ constexpr std::size_t kFlushSize = 64 * 1024;
 constexpr int kNameAttempts = 8;
 
 std::string FolderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
-mode_t NewFileMode() {
-  // umask can only be read by setting it; the program has one thread.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0666 & ~mask;
+  const auto separator = path.find_last_of(FolderSeparators());
+  return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
 }
 
 // A name in `folder` for a temporary file, unlikely to be taken. It is chosen before the
@@ -46,16 +35,20 @@ std::string TemporaryName(const std::string& folder) {
   return name;
 }
 
-// A file being written under a temporary name, or under none yet. It is removed, and its
-// name forgotten by the signal handler, unless it is kept.
+// A file being written, open, under a temporary name or under none yet. Unless it is kept,
+// it is closed and then removed (Windows cannot remove a file its own handle holds), and
+// its name forgotten by the signal handler.
 class TemporaryFile {
  public:
-  TemporaryFile() = default;
+  explicit TemporaryFile(const FileSystem& files) : files_(files) {}
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
   ~TemporaryFile() {
+    if (file_ != kNoFile) {
+      (void)files_.Close(file_);
+    }
     if (!name_.empty()) {
-      ::unlink(name_.c_str());
+      (void)files_.Remove(name_);
     }
   }
 
@@ -64,162 +57,105 @@ class TemporaryFile {
     name_ = name;
     signalGuard_.emplace(name);
   }
-  const std::string& name() const { return name_; }
-  // The file has its final name: nothing is left to remove.
-  void Keep() {
+  // The name was not the file's after all.
+  void Unname() {
     name_.clear();
     signalGuard_.reset();
   }
+  const std::string& name() const { return name_; }
+  NativeFile& file() { return file_; }
+  // Closes the open file, reporting what close says.
+  int Close() { return files_.Close(std::exchange(file_, kNoFile)); }
+  // The file has its final name: nothing is left to remove.
+  void Keep() { Unname(); }
 
  private:
+  const FileSystem& files_;
+  NativeFile file_ = kNoFile;
   std::string name_;
   std::optional<TemporaryNameForSignals> signalGuard_;
 };
 
-// Creates the new file in `folder`, unnamed where the file system allows, so that a run
-// killed while writing leaves nothing; else under a temporary name.
-int CreateTemporary(const FileSystem& files, const std::string& folder, mode_t mode,
-                    TemporaryFile& temporary, FileDescriptor& fd) {
-  int raw = -1;
-  int error = files.CreateUnnamed(folder, mode, raw);
-  if (error == EOPNOTSUPP) {
-    error = EEXIST;
-    for (int attempt = 0; error == EEXIST && attempt < kNameAttempts; ++attempt) {
-      const std::string name = TemporaryName(folder);
-      temporary.Name(name);
-      error = files.CreateNamed(name, mode, raw);
-      if (error != 0) {
-        // Nothing was created, or the name is another file's.
-        temporary.Keep();
-      }
+// Tries fresh temporary names in `folder` for `create` until one is free.
+template <typename Create>
+int UnderAFreeName(const std::string& folder, TemporaryFile& temporary, Create create) {
+  int error = 0;
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    temporary.Name(TemporaryName(folder));
+    error = create(temporary.name());
+    if (!AlreadyExists(error)) {
+      // A failure may have left part of a file under the name: it is removed with the rest.
+      return error;
     }
-  }
-  fd = FileDescriptor(raw);
-  if (error != 0) {
-    return error;
-  }
-  // The umask applied at creation (and mkstemp makes the file private): give it the old
-  // file's permissions or the usual ones.
-  return ::fchmod(fd.get(), mode) == 0 ? 0 : errno;
-}
-
-// Gives an unnamed temporary file its temporary name, at the last moment.
-int NameTemporary(const FileSystem& files, const std::string& folder, int fd,
-                  TemporaryFile& temporary) {
-  if (!temporary.name().empty()) {
-    return 0;
-  }
-  int error = EEXIST;
-  for (int attempt = 0; attempt < kNameAttempts && error == EEXIST; ++attempt) {
-    const std::string name = TemporaryName(folder);
-    temporary.Name(name);
-    error = files.LinkUnnamed(fd, name);
-    if (error != 0) {
-      temporary.Keep();
-    }
+    // The name is another file's.
+    temporary.Unname();
   }
   return error;
 }
 
-// Flushes to disk and closes, so that the file is complete before it gets its name.
-int FinishFile(const FileSystem& files, FileDescriptor& fd) {
-  if (const int error = files.Sync(fd.get())) {
+// Creates the new file in `folder`, unnamed where the file system allows, so that a run
+// killed while writing leaves nothing; else under a temporary name.
+int CreateTemporary(const FileSystem& files, const std::string& folder, mode_t mode,
+                    TemporaryFile& temporary) {
+  const int error = files.CreateUnnamed(folder, mode, temporary.file());
+  if (!NoUnnamedFiles(error)) {
     return error;
   }
-  return files.Close(fd.Release());
+  return UnderAFreeName(folder, temporary, [&](const std::string& name) {
+    return files.CreateNamed(name, mode, temporary.file());
+  });
 }
 
-int WriteRecords(const FileSystem& files, const DownloadJob& job, int fd) {
+// Gives an unnamed temporary file its temporary name, at the last moment.
+int NameTemporary(const FileSystem& files, const std::string& folder, TemporaryFile& temporary) {
+  if (!temporary.name().empty()) {
+    return 0;
+  }
+  const NativeFile file = temporary.file();
+  return UnderAFreeName(folder, temporary,
+                        [&](const std::string& name) { return files.LinkUnnamed(file, name); });
+}
+
+int WriteRecords(const FileSystem& files, const DownloadJob& job, NativeFile file) {
   const char separator = job.tabSeparated ? '\t' : ',';
   std::string buffer;
   for (const QuoteRecord& record : job.records.Records()) {
     buffer += FormatRecordLine(record, job.columnCount, separator);
     if (buffer.size() >= kFlushSize) {
-      if (const int error = files.Write(fd, buffer)) {
+      if (const int error = files.Write(file, buffer)) {
         return error;
       }
       buffer.clear();
     }
   }
-  return files.Write(fd, buffer);
-}
-
-int CopyContents(const FileSystem& files, int from, int to) {
-  std::string buffer(kFlushSize, '\0');
-  for (;;) {
-    const ssize_t got = ::read(from, buffer.data(), buffer.size());
-    if (got < 0 && errno == EINTR) {
-      continue;
-    }
-    if (got < 0) {
-      return errno;
-    }
-    if (got == 0) {
-      return 0;
-    }
-    if (const int error = files.Write(to, {buffer.data(), static_cast<std::size_t>(got)})) {
-      return error;
-    }
-  }
-}
-
-// Copies `source` to the new file `target` with the source's permissions.
-int CopyFile(const FileSystem& files, const std::string& source, const std::string& target) {
-  FileDescriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
-  struct stat status {};
-  if (!in.valid() || ::fstat(in.get(), &status) != 0) {
-    return errno;
-  }
-  FileDescriptor out(
-      ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, status.st_mode & 07777));
-  // The umask applies at creation; the backup should keep the source's permissions.
-  if (!out.valid() || ::fchmod(out.get(), status.st_mode & 07777) != 0) {
-    return errno;
-  }
-  if (const int error = CopyContents(files, in.get(), out.get())) {
-    return error;
-  }
-  return FinishFile(files, out);
+  return files.Write(file, buffer);
 }
 
 // Gives the file at `source` a second, temporary name beside `backup`, by a hard link or,
 // where the file system has none, by a copy.
 int PrepareBackup(const FileSystem& files, const std::string& source, const std::string& backup,
-                  TemporaryFile& temporary) {
-  int error = EEXIST;
-  for (int attempt = 0; attempt < kNameAttempts && error == EEXIST; ++attempt) {
-    const std::string name = TemporaryName(FolderOf(backup));
-    temporary.Name(name);
-    error = files.Link(source, name);
-    if (error != 0 && NoHardLinks(error)) {
-      error = CopyFile(files, source, name);
-    }
-    if (error == EEXIST) {
-      temporary.Keep();
-    }
-  }
-  return error;
-}
-
-// Makes the renames durable; a folder that cannot be synced loses nothing already done.
-void SyncFolder(const std::string& folder) {
-  FileDescriptor dir(::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY));
-  if (dir.valid()) {
-    ::fsync(dir.get());
-  }
+                  TemporaryFile& oldFile) {
+  return UnderAFreeName(FolderOf(backup), oldFile, [&](const std::string& name) {
+    const int error = files.Link(source, name);
+    return error != 0 && NoHardLinks(error) ? files.Copy(source, name) : error;
+  });
 }
 
 // Puts the complete temporary file at the output when nothing stood there: never over a
 // file that another program created meanwhile.
 Result PublishNew(const FileSystem& files, const OutputTarget& target, TemporaryFile& temporary) {
   int error = files.Link(temporary.name(), target.filePath());
-  if (error != 0 && NoHardLinks(error)) {
+  if (error == 0) {
+    // Gone before the folder is synced, so that no crash brings the name back.
+    (void)files.Remove(temporary.name());
+    temporary.Keep();
+  } else if (NoHardLinks(error)) {
     error = files.Rename(temporary.name(), target.filePath());
     if (error == 0) {
       temporary.Keep();
     }
   }
-  if (error == EEXIST) {
+  if (AlreadyExists(error)) {
     return ChangedDuringTheRun(target.path());
   }
   return FileFailure(Reason::CannotWrite, error, target.path());
@@ -231,7 +167,7 @@ Result PublishNew(const FileSystem& files, const OutputTarget& target, Temporary
 Result PublishReplacement(const FileSystem& files, const OutputTarget& target,
                           TemporaryFile& temporary) {
   const std::string backup = BackupPath(target.filePath());
-  TemporaryFile oldFile;
+  TemporaryFile oldFile(files);
   if (backup != target.filePath()) {
     if (const int error = PrepareBackup(files, target.filePath(), backup, oldFile)) {
       return FileFailure(Reason::CannotWrite, error, backup);
@@ -255,26 +191,32 @@ Result PublishReplacement(const FileSystem& files, const OutputTarget& target,
   return {};
 }
 
+// Writes the lines to a new file, flushed to disk and closed, so that it is complete
+// before it gets its name.
+int WriteTemporary(const FileSystem& files, const DownloadJob& job, const std::string& folder,
+                   mode_t mode, TemporaryFile& temporary) {
+  int error = CreateTemporary(files, folder, mode, temporary);
+  if (error == 0) {
+    error = WriteRecords(files, job, temporary.file());
+  }
+  if (error == 0) {
+    error = files.Sync(temporary.file());
+  }
+  if (error == 0) {
+    error = NameTemporary(files, folder, temporary);
+  }
+  if (error == 0) {
+    error = temporary.Close();
+  }
+  return error;
+}
+
 Result WriteFile(const DownloadJob& job, const OutputTarget& target, const FileSystem& files) {
   const std::string folder = FolderOf(target.filePath());
   const bool replacing = target.kind() == OutputKind::RegularFile;
-  TemporaryFile temporary;
-  FileDescriptor fd;
-  int error =
-      CreateTemporary(files, folder, replacing ? target.mode() : NewFileMode(), temporary, fd);
-  if (error == 0) {
-    error = WriteRecords(files, job, fd.get());
-  }
-  if (error == 0) {
-    error = files.Sync(fd.get());
-  }
-  if (error == 0) {
-    error = NameTemporary(files, folder, fd.get(), temporary);
-  }
-  if (error == 0) {
-    error = files.Close(fd.Release());
-  }
-  if (error != 0) {
+  TemporaryFile temporary(files);
+  if (const int error = WriteTemporary(
+          files, job, folder, replacing ? target.mode() : files.NewFileMode(), temporary)) {
     return FileFailure(Reason::CannotWrite, error, target.path());
   }
   if (Result changed = target.CheckUnchanged(); !changed.ok()) {
@@ -288,20 +230,20 @@ Result WriteFile(const DownloadJob& job, const OutputTarget& target, const FileS
                        : PublishNew(files, target, temporary);
   }
   if (result.ok()) {
-    SyncFolder(folder);
+    // Makes the renames durable; a folder that cannot be synced loses nothing already done.
+    (void)files.SyncFolder(folder);
   }
   return result;
 }
 
 // Writes the lines straight into the device, pipe or terminal.
 Result WriteStream(const DownloadJob& job, const OutputTarget& target, const FileSystem& files) {
-  // Appending, so that a file behind /dev/stdout opened with >> is not written over.
-  FileDescriptor fd(::open(target.filePath().c_str(), O_WRONLY | O_APPEND | O_NOCTTY | O_CLOEXEC));
-  if (!fd.valid()) {
-    return FileFailure(Reason::CannotWrite, errno, target.path());
+  NativeFile file = kNoFile;
+  if (const int error = files.OpenStream(target.filePath(), file)) {
+    return FileFailure(Reason::CannotWrite, error, target.path());
   }
-  int error = WriteRecords(files, job, fd.get());
-  const int closeError = files.Close(fd.Release());
+  const int error = WriteRecords(files, job, file);
+  const int closeError = files.Close(file);
   return FileFailure(Reason::CannotWrite, error != 0 ? error : closeError, target.path());
 }
 

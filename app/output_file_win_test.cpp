@@ -109,10 +109,60 @@ TEST_F(OutputFileWinTest, ReadOnlyFileIsRefusedBeforeWriting) {
   EXPECT_EQ(Listing(), "1234.csv ");
 }
 
-TEST_F(OutputFileWinTest, MissingFolderGivesPathNotFound) {
-  const DownloadJob job = Job("absent\\1234.csv");
-  const Result result = Write(job);
-  EXPECT_EQ(result.code, ERROR_PATH_NOT_FOUND);
+// Found before the download: a missing folder, a name no file may have, a backup that a
+// program holds without sharing or that cannot be replaced. The message names the backup
+// where it is the backup that stops the run.
+TEST_F(OutputFileWinTest, PathsThatCannotBeWrittenAreRefusedBeforeTheDownload) {
+  WriteFileForTest(folder_.Path("held.csv"), kOldText);
+  WriteFileForTest(folder_.Path("held.bak"), kOldText);
+  WriteFileForTest(folder_.Path("fixed.csv"), kOldText);
+  WriteFileForTest(folder_.Path("fixed.bak"), kOldText);
+  ASSERT_TRUE(
+      ::SetFileAttributesW(Widen(folder_.Path("fixed.bak")).c_str(), FILE_ATTRIBUTE_READONLY));
+  const HANDLE held = ::CreateFileW(Widen(folder_.Path("held.bak")).c_str(), GENERIC_READ, 0,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  struct Case {
+    std::string name;
+    int code;
+    std::string subject;
+  };
+  const Case cases[] = {
+      {"absent\\1234.csv", ERROR_PATH_NOT_FOUND, "absent\\1234.csv"},
+      {"a?.csv", ERROR_INVALID_NAME, "a?.csv"},
+      {"held.csv", ERROR_SHARING_VIOLATION, "held.bak"},
+      {"fixed.csv", ERROR_ACCESS_DENIED, "fixed.bak"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    OutputTarget target;
+    const Result result = OutputTarget::Open(folder_.Path(c.name), target);
+    EXPECT_EQ(result.reason, Reason::CannotWrite);
+    EXPECT_EQ(result.code, c.code);
+    EXPECT_EQ(result.subject, folder_.Path(c.subject));
+  }
+  ::CloseHandle(held);
+  ::SetFileAttributesW(Widen(folder_.Path("fixed.bak")).c_str(), FILE_ATTRIBUTE_NORMAL);
+  EXPECT_EQ(Listing(), "fixed.bak fixed.csv held.bak held.csv ");
+}
+
+// The devices every folder has are written straight through, never replaced: NUL takes the
+// lines, and no file of that name appears.
+TEST_F(OutputFileWinTest, DevicesAreWrittenStraightThrough) {
+  for (const std::string name : {"NUL", "nul.csv", "CON", "con.txt", "COM1", "lpt9", "AUX"}) {
+    SCOPED_TRACE(name);
+    OutputTarget target;
+    ASSERT_TRUE(OutputTarget::Open(folder_.Path(name), target).ok());
+    EXPECT_EQ(target.kind(), OutputKind::Stream);
+  }
+  for (const std::string name : {"NULL", "COM0", "COM10", "CONSOLE", "nul\\x.csv"}) {
+    SCOPED_TRACE(name);
+    OutputTarget target;
+    (void)OutputTarget::Open(folder_.Path(name), target);
+    EXPECT_NE(target.kind(), OutputKind::Stream);
+  }
+  const DownloadJob job = Job("NUL");
+  EXPECT_TRUE(Write(job).ok());
   EXPECT_EQ(Listing(), "");
 }
 

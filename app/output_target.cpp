@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <string_view>
 
+#include "app/output_file.h"
+
 namespace pelmo {
 namespace {
 
@@ -106,12 +108,20 @@ int OpenAndLock(const std::string& file, FileDescriptor& fd, struct stat& status
   return EWOULDBLOCK;
 }
 
-}  // namespace
-
-bool FileIdentity::operator==(const FileIdentity& other) const {
-  return device == other.device && inode == other.inode && size == other.size &&
-         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+// 0 when the folder of `file` is there and a new file can be made in it (the new file is
+// written beside the old one); else the errno of what stops it.
+int FolderError(const std::string& file) {
+  const std::string folder = FolderOf(file);
+  return ::access(folder.empty() ? "." : folder.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
 }
+
+// 0 unless a folder stands at the backup's name, which the old file could never take.
+int BackupError(const std::string& backup) {
+  struct stat status {};
+  return ::stat(backup.c_str(), &status) == 0 && S_ISDIR(status.st_mode) ? EISDIR : 0;
+}
+
+}  // namespace
 
 Result OutputTarget::Open(const std::string& path, OutputTarget& target) {
   target = OutputTarget();
@@ -120,9 +130,12 @@ Result OutputTarget::Open(const std::string& path, OutputTarget& target) {
   target.filePath_ = FollowLinks(path, stream);
   struct stat status {};
   if (::stat(target.filePath_.c_str(), &status) != 0) {
-    // A missing file or folder shows when the file is written.
-    if (errno == ENOENT || errno == ENOTDIR) {
-      return {};
+    if (errno == ENOENT) {
+      return FileFailure(Reason::CannotWrite, FolderError(target.filePath_), path);
+    }
+    // A path through a file, as in f.csv/x: no file can be written there.
+    if (errno == ENOTDIR) {
+      return FileFailure(Reason::CannotWrite, errno, path);
     }
     return FileFailure(Reason::CannotRead, errno, path);
   }
@@ -142,6 +155,13 @@ Result OutputTarget::Open(const std::string& path, OutputTarget& target) {
   // Refused as opening it for writing would refuse it, although it is replaced instead.
   if (::access(target.filePath_.c_str(), W_OK) != 0) {
     return FileFailure(Reason::CannotWrite, errno, path);
+  }
+  if (const int error = FolderError(target.filePath_)) {
+    return FileFailure(Reason::CannotWrite, error, path);
+  }
+  const std::string backup = BackupPath(target.filePath_);
+  if (const int error = BackupError(backup)) {
+    return FileFailure(Reason::CannotWrite, error, backup);
   }
   target.kind_ = OutputKind::RegularFile;
   target.mode_ = status.st_mode & 07777;

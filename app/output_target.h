@@ -35,7 +35,10 @@ struct FileIdentity {
   std::int64_t size = 0;
   timespec modified{};
 
-  bool operator==(const FileIdentity& other) const;
+  bool operator==(const FileIdentity& other) const {
+    return device == other.device && inode == other.inode && size == other.size &&
+           modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+  }
 };
 
 class OutputTarget {

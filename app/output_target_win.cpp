@@ -4,6 +4,10 @@
 #include <io.h>
 #include <windows.h>
 
+#include <string>
+#include <string_view>
+
+#include "app/output_file.h"
 #include "platform/wide_text_win.h"
 
 namespace pelmo {
@@ -50,26 +54,72 @@ DWORD CanBeReplaced(const std::wstring& path) {
   return ERROR_SUCCESS;
 }
 
-}  // namespace
-
-bool FileIdentity::operator==(const FileIdentity& other) const {
-  return device == other.device && inode == other.inode && size == other.size &&
-         modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec;
+// ERROR_ACCESS_DENIED for a folder or a read-only file, which cannot be replaced.
+DWORD WriteRefused(DWORD attributes) {
+  const bool refused = (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0;
+  return refused ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
 }
+
+// Whether the backup, if there is one, can be replaced by the old file: a folder or a
+// read-only file cannot, nor one that another program holds without sharing the right to
+// rename it.
+DWORD BackupError(const std::wstring& backup) {
+  const DWORD attributes = ::GetFileAttributesW(backup.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return ERROR_SUCCESS;
+  }
+  const DWORD refused = WriteRefused(attributes);
+  return refused != ERROR_SUCCESS ? refused : CanBeReplaced(backup);
+}
+
+// Whether the file name of `path` is one of the devices that every folder has (NUL, CON,
+// PRN, AUX, COM1 to COM9, LPT1 to LPT9), with or without an extension; such a path opens
+// the device, never a file.
+bool IsDeviceName(std::string_view path) {
+  const std::size_t separator = path.find_last_of("/\\:");
+  std::string_view name = separator == std::string_view::npos ? path : path.substr(separator + 1);
+  name = name.substr(0, name.find('.'));
+  while (!name.empty() && name.back() == ' ') {
+    name.remove_suffix(1);
+  }
+  std::string upper;
+  for (const char c : name) {
+    upper += static_cast<char>(c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c);
+  }
+  if (upper == "NUL" || upper == "CON" || upper == "PRN" || upper == "AUX" || upper == "CONIN$" ||
+      upper == "CONOUT$") {
+    return true;
+  }
+  return upper.size() == 4 && (upper.starts_with("COM") || upper.starts_with("LPT")) &&
+         upper[3] >= '1' && upper[3] <= '9';
+}
+
+}  // namespace
 
 Result OutputTarget::Open(const std::string& path, OutputTarget& target) {
   target.path_ = path;
   target.filePath_ = path;
   const std::wstring widePath = Widen(path);
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!::GetFileAttributesExW(widePath.c_str(), GetFileExInfoStandard, &data)) {
-    // Nothing there yet; a missing folder is found when the file is written.
-    target.kind_ = OutputKind::Absent;
+  if (IsDeviceName(path)) {
+    target.kind_ = OutputKind::Stream;
     return {};
   }
-  if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-      (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0) {
-    return FileFailure(Reason::CannotWrite, ERROR_ACCESS_DENIED, path);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!::GetFileAttributesExW(widePath.c_str(), GetFileExInfoStandard, &data)) {
+    // Nothing there yet is no failure; a missing folder (3) or a name no file may have (123)
+    // is, before anything is fetched.
+    const DWORD error = ::GetLastError();
+    target.kind_ = OutputKind::Absent;
+    return error == ERROR_FILE_NOT_FOUND
+               ? Result{}
+               : FileFailure(Reason::CannotWrite, static_cast<int>(error), path);
+  }
+  if (const DWORD error = WriteRefused(data.dwFileAttributes)) {
+    return FileFailure(Reason::CannotWrite, static_cast<int>(error), path);
+  }
+  const std::string backup = BackupPath(path);
+  if (const DWORD error = BackupError(Widen(backup))) {
+    return FileFailure(Reason::CannotWrite, static_cast<int>(error), backup);
   }
   const HANDLE file = OpenShared(widePath);
   const DWORD error = file == INVALID_HANDLE_VALUE ? ::GetLastError() : CanBeReplaced(widePath);
@@ -118,8 +168,9 @@ Result OutputTarget::CheckUnchanged() const {
                  : ChangedDuringTheRun(path_);
     case OutputKind::RegularFile: {
       // The handle held since Open follows the file through renames: what stands at the
-      // path now is compared with it.
-      const HANDLE now = OpenShared(widePath);
+      // path now is compared with it. Opened with the right to rename it, so that a program
+      // that holds it without sharing that is found before the backup is made.
+      const HANDLE now = OpenShared(widePath, GENERIC_READ | DELETE);
       if (now == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         return HeldByAnother(error)

@@ -1,6 +1,7 @@
 // Windows has no signals of this kind: Ctrl+C, Ctrl+Break and closing the console window
 // reach a console control handler, on a thread of its own. It removes the temporary files
-// and lets the process end; while the new file and the backup take their names, it waits.
+// and ends the process with STATUS_CONTROL_C_EXIT; while the new file and the backup take
+// their names, it waits.
 #include "app/signal_cleanup.h"
 
 #include <windows.h>
@@ -30,12 +31,17 @@ BOOL WINAPI OnConsoleControl(DWORD) {
   const std::lock_guard<std::recursive_mutex> hold(temporaries.lock);
   for (std::wstring& name : temporaries.names) {
     if (!name.empty()) {
+      // The file is open on the main thread, shared for deleting: it goes when the process
+      // ends, which closes it.
       ::DeleteFileW(name.c_str());
       name.clear();
     }
   }
-  // Not handled: the default action ends the process.
-  return FALSE;
+  // Ended here, with the code an interrupted program has, so that no caller takes the run
+  // for a success (Wine's default action ends it with 0). Terminated, not exited: the main
+  // thread may hold any lock of the C library.
+  ::TerminateProcess(::GetCurrentProcess(), static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+  return TRUE;
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ ANSWERS = {
     "cut-headers": b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n",
     "busy": b"HTTP/1.1 429 Too Many Requests\r\nRetry-After: 3600\r\n"
             b"Content-Length: 4\r\nConnection: close\r\n\r\nbusy",
-    "silent": "silent",
+    "silent": None,
     "trickle": "trickle",
 }
 
@@ -39,15 +39,18 @@ def answer_one(connection, answer):
             if not chunk:
                 return
             request += chunk
-        if answer == "silent":
-            time.sleep(3600)
-        elif answer == "trickle":
+        if answer is None:
+            # Holds the connection until the client gives up.
+            while connection.recv(4096):
+                pass
+            return
+        if answer == "trickle":
             connection.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n")
             for _ in range(1000):
                 time.sleep(1 / 3)
                 connection.sendall(b"x")
-        else:
-            connection.sendall(answer)
+            return
+        connection.sendall(answer)
 
 
 def main():

@@ -63,7 +63,7 @@ same_results() {
   [[ $(files "$a") == $(files "$b") ]] ||
     problem="files differ: $(files "$a" | tr '\n' ' ')/ $(files "$b" | tr '\n' ' ')"
   # A run whose every window failed creates no file, on either system.
-  [[ -n $(files "$a") || $name =~ ^(usage|bad-date|status-404|refused|body-cut-short|headers-cut-short|busy-429|oversized-page)$ ]] ||
+  [[ -n $(files "$a") || " usage bad-date status-404 refused body-cut-short headers-cut-short busy-429 oversized-page silent trickle " == *" $name "* ]] ||
     problem+=" no file written;"
   while read -r f; do
     cmp -s "$a/$f" "$b/$f" || problem+=" $f differs;"
@@ -175,7 +175,7 @@ for side in linux windows; do
 done
 same_results merge
 
-# Windows only. An earlier file that the run must keep, byte for byte.
+# Mostly Windows only. An earlier file that the run must keep, byte for byte.
 seed() {
   mkdir -p "$1"
   printf '2016/01/04,1,2,3,4,5,6\r\n' >"$1/7203.csv"
@@ -223,6 +223,72 @@ if [[ $code == 3 && -z $(ls -A "$dir") &&
   pass "missing folder: exit 3, nothing written"
 else
   fail "missing folder: exit $code, $(cat "$work/missing.err")"
+fi
+
+# Failures known before the first request: against a service that never answers, a run that
+# asked it anything would still be waiting when `timeout` ends it. A missing folder is 2 on
+# Linux and 3 on Windows.
+early() {
+  local name=$1 code=$2 subject=$3
+  shift 3
+  local dir=$work/$name
+  (cd "$dir" && timeout 60 "$@" -s 2016/01/04 -e 2016/01/08 --host "127.0.0.1:$silent" 7203 \
+    2>../"$name".err)
+  local got=$?
+  if [[ $got == "$code" && $(cat "$work/$name.err") == "pelmo: cannot write $subject: "* &&
+        $(leftovers "$dir") == 0 ]]; then
+    pass "$name: exit $code before any request"
+  else
+    fail "$name: exit $got, $(cat "$work/$name.err"), $(ls -A "$dir" | tr '\n' ' ')"
+  fi
+}
+windows_exe=("$here/wine_run.sh" "$windows/wineprefix" "$windows/app/pelmo.exe")
+mkdir -p "$work/early-missing-linux" "$work/early-missing-windows" "$work/early-name"
+early early-missing-linux 2 absent/7203.csv "$linux/app/pelmo" -o absent/7203.csv
+early early-missing-windows 3 absent/7203.csv "${windows_exe[@]}" -o absent/7203.csv
+early early-name 123 'a?.csv' "${windows_exe[@]}" -o 'a?.csv'
+
+# held backup: the backup is held without sharing; the run names it and stops at once.
+dir=$work/held-backup
+seed "$dir"
+printf '2016/01/01,1,2,3,4,5,6\r\n' >"$dir/7203.bak"
+"$here/wine_run.sh" "$windows/wineprefix" "$windows/app/hold_file_for_test.exe" "$dir/7203.bak" 6 \
+  >"$work/held-backup.holder" &
+holder=$!
+for _ in $(seq 100); do grep -q held "$work/held-backup.holder" 2>/dev/null && break; sleep 0.05; done
+early held-backup 32 7203.bak "${windows_exe[@]}"
+wait $holder
+[[ $(cat "$dir/7203.csv") == $'2016/01/04,1,2,3,4,5,6\r' &&
+   $(cat "$dir/7203.bak") == $'2016/01/01,1,2,3,4,5,6\r' ]] ||
+  fail "held backup: the files changed"
+
+# NUL is the null device, as on Linux /dev/null: the lines go there and no file appears.
+dir=$work/nul
+mkdir -p "$dir"
+(cd "$dir" && windows_pelmo -s 2016/01/04 -e 2016/01/08 "${host[@]}" -o NUL 7203 2>../nul.err)
+code=$?
+if [[ $code == 0 && -z $(ls -A "$dir") && ! -s $work/nul.err ]]; then
+  pass "NUL: exit 0, written straight through"
+else
+  fail "NUL: exit $code, $(cat "$work/nul.err"), $(ls -A "$dir" | tr '\n' ' ')"
+fi
+
+# Interrupted: Wine turns SIGINT into Ctrl+C for the console; the run ends with
+# STATUS_CONTROL_C_EXIT (0xC000013A, of which Wine passes on the low byte, 58), never 0.
+dir=$work/interrupted
+seed "$dir"
+(cd "$dir" && exec "$here/wine_run.sh" "$windows/wineprefix" "$windows/app/pelmo.exe" \
+  -s 2016/01/04 -e 2016/01/08 --host "127.0.0.1:$silent" 7203 2>../interrupted.err) &
+run=$!
+sleep 3
+kill -INT $run
+wait $run
+code=$?
+if [[ $code == 58 && $(cat "$dir/7203.csv") == $'2016/01/04,1,2,3,4,5,6\r' &&
+      $(leftovers "$dir") == 0 ]]; then
+  pass "interrupted: exit 0xC000013A, file kept"
+else
+  fail "interrupted: exit $code, $(ls -A "$dir" | tr '\n' ' ')"
 fi
 
 # A Japanese folder name, given on the command line, read and written through.
