@@ -86,6 +86,14 @@ int Bounded(const AttemptTimeLeft& timeLeft, int most) {
   return static_cast<int>(std::clamp<long long>(left, 1, most));
 }
 
+// A failure while the body comes in: a connection that ends early is a body cut short.
+TransportFault BodyFault(unsigned long code) {
+  const TransportFault fault = WinHttpFault(code);
+  return fault == TransportFault::ClosedWithoutResponse || fault == TransportFault::Other
+             ? TransportFault::CutShort
+             : fault;
+}
+
 // Reads the body of a 200 response into `body`; the exchange learns how it went.
 void ReadBody(HINTERNET request, std::size_t limit, int stallTimeout,
               const AttemptTimeLeft& timeLeft, HttpExchange& exchange, std::string& body) {
@@ -103,13 +111,16 @@ void ReadBody(HINTERNET request, std::size_t limit, int stallTimeout,
     // runs out.
     DWORD wait = static_cast<DWORD>(Bounded(timeLeft, stallTimeout));
     ::WinHttpSetOption(request, WINHTTP_OPTION_RECEIVE_TIMEOUT, &wait, sizeof wait);
+    // Ask what has arrived and read only that: a read asked for more may wait until it has
+    // it (Wine's does), which a trickle of bytes would make last for ever.
+    DWORD ready = 0;
+    if (!::WinHttpQueryDataAvailable(request, &ready)) {
+      exchange.fault = BodyFault(::GetLastError());
+      break;
+    }
     DWORD got = 0;
-    if (!::WinHttpReadData(request, chunk.data(), kReadSize, &got)) {
-      exchange.fault = WinHttpFault(::GetLastError());
-      if (exchange.fault == TransportFault::ClosedWithoutResponse ||
-          exchange.fault == TransportFault::Other) {
-        exchange.fault = TransportFault::CutShort;
-      }
+    if (ready > 0 && !::WinHttpReadData(request, chunk.data(), std::min(ready, kReadSize), &got)) {
+      exchange.fault = BodyFault(::GetLastError());
       break;
     }
     // No byte: WinHTTP saw the end, or the connection closed; the length check tells them apart.
@@ -127,12 +138,17 @@ void ReadBody(HINTERNET request, std::size_t limit, int stallTimeout,
 
 }  // namespace
 
+// WSAETIMEDOUT: some WinHTTP implementations (Wine's among them) pass the socket's own error
+// on when the wait for the headers runs out.
+constexpr unsigned long kSocketTimedOut = 10060;
+
 TransportFault WinHttpFault(unsigned long code) {
   switch (code) {
     case ERROR_WINHTTP_CANNOT_CONNECT:
       // WinHTTP says the same for a refused port and an unreachable host.
       return TransportFault::CannotConnect;
     case ERROR_WINHTTP_TIMEOUT:
+    case kSocketTimedOut:
       return TransportFault::TimedOut;
     case ERROR_WINHTTP_NAME_NOT_RESOLVED:
       return TransportFault::NameNotFound;
@@ -219,6 +235,11 @@ HttpExchange WinHttpSession::Exchange(const std::string& address, std::string& b
   const int wait = Bounded(timeLeft, stallTimeout_);
   ::WinHttpSetTimeouts(request.get(), std::min(connectTimeout_, wait),
                        std::min(connectTimeout_, wait), wait, wait);
+  // The wait for the whole header block has a time-out of its own, which the one above does
+  // not set: without it a service that accepts and never answers holds the attempt for ever.
+  DWORD headersWait = static_cast<DWORD>(wait);
+  ::WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersWait,
+                     sizeof headersWait);
   DWORD redirects = static_cast<DWORD>(maxRedirects_);
   ::WinHttpSetOption(request.get(), WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, &redirects,
                      sizeof redirects);
