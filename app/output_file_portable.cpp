@@ -89,14 +89,6 @@ std::string BackupPath(std::string_view outputPath) {
   return std::string(outputPath.substr(0, stemEnd)) + ".bak";
 }
 
-Result WriteOutputFile(const DownloadJob& job) {
-  OutputTarget target;
-  if (Result opened = OutputTarget::Open(job.outputPath, target); !opened.ok()) {
-    return opened;
-  }
-  return WriteOutputFile(job, target);
-}
-
 std::string FormatRecords(const DownloadJob& job) {
   const char separator = job.tabSeparated ? '\t' : ',';
   std::string text;
@@ -116,12 +108,6 @@ int WriteOutput(const DownloadJob& job, const OutputTarget& target, std::FILE* m
   // whether another program changed the file meanwhile still decides the outcome.
   const Result result =
       WouldWriteTheSameBytes(job, target) ? target.CheckUnchanged() : WriteOutputFile(job, target);
-  ReportFailure(messages, result);
-  return ExitCode(result);
-}
-
-int WriteOutput(const DownloadJob& job, std::FILE* messages) {
-  const Result result = WriteOutputFile(job);
   ReportFailure(messages, result);
   return ExitCode(result);
 }
