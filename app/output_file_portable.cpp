@@ -15,6 +15,7 @@ namespace {
 constexpr double kPlainHundredthsLimit = 1e10;
 
 // Appends the separator and the value rounded to hundredths, as "%.10g" prints it.
+// Fast path: AppendValue (docs/fast_paths.md).
 void AppendValue(std::string& line, char separator, double value) {
   const double hundredths = std::floor(value * 100.0 + 0.5);
   char text[64];
@@ -52,6 +53,7 @@ void AppendValue(std::string& line, char separator, double value) {
 // The date as Format(date, "%Y/%m/%d") writes it. A file has a line per row, and the
 // general formatter's pattern walk, its broken-down time and its strings cost more than the
 // rest of the line; dates it would not write as digits go to it.
+// Fast path: AppendDate (docs/fast_paths.md).
 void AppendDate(std::string& line, SerialDate date) {
   const auto time = date.status == DateStatus::Null ? std::nullopt : ToCalendar(date);
   if (!time) {
