@@ -128,12 +128,6 @@ int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree
   return RunExitCode(downloaded.failure, WriteOutput(job, output, messages));
 }
 
-int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
-                std::FILE* messages) {
-  const Downloaded downloaded = Download(job, pages, parseTree, messages);
-  return RunExitCode(downloaded.failure, WriteOutput(job, messages));
-}
-
 int RunDownload(DownloadJob& job, const OutputTarget& output) {
   HttpPageSource pages;
   return RunDownload(job, pages, ParseQuotePageTree, stderr, output);

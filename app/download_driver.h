@@ -30,10 +30,6 @@ namespace pelmo {
 int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
                 std::FILE* messages, const OutputTarget& output);
 
-// As above, finding the output at job.outputPath only when it is written.
-int RunDownload(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
-                std::FILE* messages);
-
 // RunDownload over HTTP with the HTML tree builder, messages on standard error.
 int RunDownload(DownloadJob& job, const OutputTarget& output);
 

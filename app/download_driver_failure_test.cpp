@@ -85,8 +85,10 @@ class DownloadDriverFailureTest : public ::testing::Test {
 
   // Runs the job; returns the exit code and leaves the messages in messages_.
   int Run(DownloadJob& job, PageSource& pages, const TreeParser& parser = IgnoreTree()) {
+    OutputTarget target;
+    EXPECT_TRUE(OutputTarget::Open(job.outputPath, target).ok());
     std::FILE* sink = std::tmpfile();
-    const int exitCode = RunDownload(job, pages, parser, sink);
+    const int exitCode = RunDownload(job, pages, parser, sink, target);
     std::rewind(sink);
     char buffer[8192];
     messages_.assign(buffer, std::fread(buffer, 1, sizeof buffer, sink));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/existing_file.h"
+#include "app/output_target_for_test.h"
 #include "app/test_support_for_test.h"
 #include "quote/page_tree.h"
 
@@ -83,9 +84,10 @@ class DownloadDriverTest : public ::testing::Test {
     job.adjust = adjust;
     job.code = "7203.t";
     job.outputPath = folder_.Path("7203.csv");
-    LoadExistingFile(job);
+    OutputTarget target;
+    EXPECT_TRUE(OpenOutputForTest(job, target).ok());
     CapturedStreamForTest messages;
-    EXPECT_EQ(RunDownload(job, history_, ParseQuotePageTree, messages.get()), 0);
+    EXPECT_EQ(RunDownload(job, history_, ParseQuotePageTree, messages.get(), target), 0);
     EXPECT_EQ(messages.Text(), "");
     return ReadFileForTest(job.outputPath);
   }

@@ -33,7 +33,7 @@ int RunDownloadForPerson(DownloadJob& job, const OutputTarget& output) {
   const StatusLineSignals signals;
   FdTerminalSink sink(STDERR_FILENO);
   TerminalDisplay display(sink);
-  return RunDownloadOnTerminal(job, pages, ParseQuotePageTree, display, charset, &output, &attempt);
+  return RunDownloadOnTerminal(job, pages, ParseQuotePageTree, display, charset, output, &attempt);
 }
 
 }  // namespace pelmo

@@ -39,7 +39,7 @@ int RunDownloadForPerson(DownloadJob& job, const OutputTarget& output) {
   ConsoleSink sink(ConsoleOutputOf(console));
   TerminalDisplay display(sink);
   const ConsoleInterruptNote interruptNote(display, job.outputPath);
-  return RunDownloadOnTerminal(job, pages, ParseQuotePageTree, display, notes, &output, &attempt);
+  return RunDownloadOnTerminal(job, pages, ParseQuotePageTree, display, notes, output, &attempt);
 }
 
 }  // namespace pelmo

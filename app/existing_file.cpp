@@ -92,14 +92,6 @@ Result ReadStoredRows(std::string_view text, const std::string& path, DownloadJo
   return {};
 }
 
-int LoadExistingFile(DownloadJob& job) {
-  std::FILE* stream = OpenFile(job.outputPath, "rb");
-  if (stream == nullptr) {
-    return 0;
-  }
-  return ExitCode(ReadOpened(stream, job.outputPath, job));
-}
-
 Result ReadExistingFile(DownloadJob& job, const OutputTarget& target) {
   if (target.kind() != OutputKind::RegularFile) {
     return {};

@@ -27,13 +27,9 @@ inline constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // whose subject is `path`.
 Result ReadStoredRows(std::string_view text, const std::string& path, DownloadJob& job);
 
-// Appends the records of the file at job.outputPath, if it can be opened. The file is
-// only read. Returns the exit code of the read (0 also when there is no file).
-int LoadExistingFile(DownloadJob& job);
-
-// As LoadExistingFile, from the regular file of `target` (nothing for any other kind),
-// keeping its bytes in job.storedBytes: the errno of a failed read, as a "cannot read"
-// result, or a line that is not a dated row.
+// Appends the records of the regular file of `target` (nothing for any other kind), keeping
+// its bytes in job.storedBytes. The file is only read. Fails with the errno of a failed
+// read, as a "cannot read" result, or on a line that is not a dated row.
 Result ReadExistingFile(DownloadJob& job, const OutputTarget& target);
 
 }  // namespace pelmo

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/output_file.h"
+#include "app/output_target_for_test.h"
 #include "app/test_support_for_test.h"
 
 namespace pelmo {
@@ -22,7 +23,7 @@ class ExistingFileTest : public ::testing::Test {
     DownloadJob job;
     job.outputPath = folder_.Path("1234.csv");
     WriteFileForTest(job.outputPath, contents);
-    EXPECT_EQ(LoadExistingFile(job), 0);
+    EXPECT_TRUE(ReadFoundOutputForTest(job).ok());
     return job;
   }
 
@@ -40,7 +41,7 @@ TEST_F(ExistingFileTest, MissingFileLoadsNothing) {
   DownloadJob job;
   job.outputPath = folder_.Path("absent.csv");
   job.columnCount = 3;
-  LoadExistingFile(job);
+  ASSERT_TRUE(ReadFoundOutputForTest(job).ok());
   EXPECT_TRUE(job.records.empty());
   EXPECT_EQ(job.columnCount, 3);
 }
@@ -112,7 +113,7 @@ TEST_F(ExistingFileTest, SpreadsheetFileReadsAsPelmosOwn) {
       "\"2007/1/5\",\"1,006\",\"1,020\",\"1,001\",\"1,015\",\"23,456,789\",\"1,015\"\r";
   DownloadJob job = Load(saved);
   job.outputPath = folder_.Path("again.csv");
-  ASSERT_TRUE(WriteOutputFile(job).ok());
+  ASSERT_TRUE(WriteFoundOutputForTest(job).ok());
   EXPECT_EQ(ReadFileForTest(job.outputPath),
             "2007/01/04,1000,1010,990,1005.5,1234567,1005.5\r\n"
             "2007/01/05,1006,1020,1001,1015,23456789,1015\r\n");
@@ -160,13 +161,13 @@ TEST_F(ExistingFileTest, WrittenFileReadsBackAndRewritesIdentically) {
     written.records.Append({FromCalendar(2007, 3, 13), {1001.1, 1010, 995.5, 1003, 123400, 0}});
     written.records.Append({FromCalendar(1899, 12, 29), {-0.12, 0.13, 1e10, 0, 0, 1}});
     written.records.Append({FromCalendar(100, 1, 1), {123456789, 16777217, 3, 4, 5, 6}});
-    ASSERT_TRUE(WriteOutputFile(written).ok());
+    ASSERT_TRUE(WriteFoundOutputForTest(written).ok());
     const std::string bytes = ReadFileForTest(written.outputPath);
 
     DownloadJob loaded;
     loaded.outputPath = written.outputPath;
     loaded.tabSeparated = tab;
-    EXPECT_EQ(LoadExistingFile(loaded), 0);
+    EXPECT_TRUE(ReadFoundOutputForTest(loaded).ok());
     EXPECT_EQ(loaded.columnCount, 6);
     const auto& before = written.records.Records();
     const auto& after = loaded.records.Records();
@@ -180,7 +181,7 @@ TEST_F(ExistingFileTest, WrittenFileReadsBackAndRewritesIdentically) {
     }
 
     loaded.outputPath = folder_.Path("again.csv");
-    ASSERT_TRUE(WriteOutputFile(loaded).ok());
+    ASSERT_TRUE(WriteFoundOutputForTest(loaded).ok());
     EXPECT_EQ(ReadFileForTest(loaded.outputPath), bytes) << (tab ? "tab" : "comma");
   }
 }
@@ -194,7 +195,7 @@ TEST_F(ExistingFileTest, StoredValuesKeepTheirDigits) {
   DownloadJob job = Load(contents);
   job.columnCount = 6;
   job.outputPath = folder_.Path("again.csv");
-  ASSERT_TRUE(WriteOutputFile(job).ok());
+  ASSERT_TRUE(WriteFoundOutputForTest(job).ok());
   EXPECT_EQ(ReadFileForTest(job.outputPath), contents);
 }
 

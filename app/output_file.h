@@ -40,9 +40,6 @@ std::string BackupPath(std::string_view outputPath);
 Result WriteOutputFile(const DownloadJob& job, const OutputTarget& target,
                        const FileSystem& files = FileSystem());
 
-// Finds the target at job.outputPath now, and writes it.
-Result WriteOutputFile(const DownloadJob& job);
-
 // The whole file's text, as WriteOutputFile writes it.
 std::string FormatRecords(const DownloadJob& job);
 
@@ -54,6 +51,5 @@ bool WouldWriteTheSameBytes(const DownloadJob& job, const OutputTarget& target);
 // written when WouldWriteTheSameBytes. Returns the exit code of its result (see ExitCode
 // in app/failure_message.h).
 int WriteOutput(const DownloadJob& job, const OutputTarget& target, std::FILE* messages);
-int WriteOutput(const DownloadJob& job, std::FILE* messages);
 
 }  // namespace pelmo

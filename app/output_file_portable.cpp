@@ -15,6 +15,7 @@ namespace {
 constexpr double kPlainHundredthsLimit = 1e10;
 
 // Appends the separator and the value rounded to hundredths, as "%.10g" prints it.
+// Fast path: AppendValue (docs/fast_paths.md).
 void AppendValue(std::string& line, char separator, double value) {
   const double hundredths = std::floor(value * 100.0 + 0.5);
   char text[64];
@@ -52,6 +53,7 @@ void AppendValue(std::string& line, char separator, double value) {
 // The date as Format(date, "%Y/%m/%d") writes it. A file has a line per row, and the
 // general formatter's pattern walk, its broken-down time and its strings cost more than the
 // rest of the line; dates it would not write as digits go to it.
+// Fast path: AppendDate (docs/fast_paths.md).
 void AppendDate(std::string& line, SerialDate date) {
   const auto time = date.status == DateStatus::Null ? std::nullopt : ToCalendar(date);
   if (!time) {
@@ -89,14 +91,6 @@ std::string BackupPath(std::string_view outputPath) {
   return std::string(outputPath.substr(0, stemEnd)) + ".bak";
 }
 
-Result WriteOutputFile(const DownloadJob& job) {
-  OutputTarget target;
-  if (Result opened = OutputTarget::Open(job.outputPath, target); !opened.ok()) {
-    return opened;
-  }
-  return WriteOutputFile(job, target);
-}
-
 std::string FormatRecords(const DownloadJob& job) {
   const char separator = job.tabSeparated ? '\t' : ',';
   std::string text;
@@ -116,12 +110,6 @@ int WriteOutput(const DownloadJob& job, const OutputTarget& target, std::FILE* m
   // whether another program changed the file meanwhile still decides the outcome.
   const Result result =
       WouldWriteTheSameBytes(job, target) ? target.CheckUnchanged() : WriteOutputFile(job, target);
-  ReportFailure(messages, result);
-  return ExitCode(result);
-}
-
-int WriteOutput(const DownloadJob& job, std::FILE* messages) {
-  const Result result = WriteOutputFile(job);
   ReportFailure(messages, result);
   return ExitCode(result);
 }

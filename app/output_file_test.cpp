@@ -14,6 +14,7 @@
 #include <random>
 #include <vector>
 
+#include "app/output_target_for_test.h"
 #include "app/test_support_for_test.h"
 
 namespace pelmo {
@@ -153,7 +154,7 @@ TEST_F(OutputFileTest, WritesEveryLineWithCrLf) {
   job.records.Append(Record(kMarch13, {1, 2}));
   job.records.Append(Record(kMarch14, {3, 4.5}));
   CapturedStreamForTest messages;
-  EXPECT_EQ(WriteOutput(job, messages.get()), 0);
+  EXPECT_EQ(WriteFoundOutputForTest(job, messages.get()), 0);
   EXPECT_EQ(ReadFileForTest(job.outputPath), "2007/03/13,1,2\r\n2007/03/14,3,4.5\r\n");
   EXPECT_EQ(messages.Text(), "");
   EXPECT_EQ(Names(), (std::vector<std::string>{"1234.csv"}));
@@ -163,7 +164,7 @@ TEST_F(OutputFileTest, WritesEveryLineWithCrLf) {
 
 TEST_F(OutputFileTest, NoRecordsGiveAnEmptyFile) {
   const DownloadJob job = Job("empty.csv");
-  EXPECT_TRUE(WriteOutputFile(job).ok());
+  EXPECT_TRUE(WriteFoundOutputForTest(job).ok());
   EXPECT_TRUE(fs::exists(job.outputPath));
   EXPECT_EQ(fs::file_size(job.outputPath), 0u);
 }
@@ -174,7 +175,7 @@ TEST_F(OutputFileTest, PreviousFileBecomesTheBackup) {
   WriteFileForTest(folder_.Path("data.2007.bak"), "older backup\r\n");
   fs::permissions(job.outputPath, fs::perms::owner_read | fs::perms::owner_write);
   job.records.Append(Record(kMarch13, {5}));
-  ASSERT_TRUE(WriteOutputFile(job).ok());
+  ASSERT_TRUE(WriteFoundOutputForTest(job).ok());
   EXPECT_EQ(ReadFileForTest(job.outputPath), "2007/03/13,5\r\n");
   EXPECT_EQ(ReadFileForTest(folder_.Path("data.2007.bak")), "old contents\r\n");
   EXPECT_EQ(Names(), (std::vector<std::string>{"data.2007.bak", "data.2007.csv"}));
@@ -187,7 +188,7 @@ TEST_F(OutputFileTest, MissingFolderIsReportedWithErrno) {
   DownloadJob job = Job("absent/1234.csv");
   job.records.Append(Record(kMarch13, {1}));
   CapturedStreamForTest messages;
-  EXPECT_EQ(WriteOutput(job, messages.get()), ENOENT);
+  EXPECT_EQ(WriteFoundOutputForTest(job, messages.get()), ENOENT);
   EXPECT_EQ(messages.Text(),
             "pelmo: cannot write " + job.outputPath + ": No such file or directory\n");
   EXPECT_TRUE(Names().empty());
@@ -196,7 +197,7 @@ TEST_F(OutputFileTest, MissingFolderIsReportedWithErrno) {
 TEST_F(OutputFileTest, FileWhereAFolderIsExpected) {
   WriteFileForTest(folder_.Path("plain"), "x");
   const DownloadJob job = Job("plain/1234.csv");
-  const Result result = WriteOutputFile(job);
+  const Result result = WriteFoundOutputForTest(job);
   EXPECT_EQ(result.code, ENOTDIR);
   EXPECT_EQ(ReadFileForTest(folder_.Path("plain")), "x");
 }
@@ -225,7 +226,7 @@ TEST_F(OutputFileTest, FailedWriteLeavesTheOldFileAndNoBackup) {
   }
   int exitCode = 0;
   CapturedStreamForTest messages;
-  WithFileSizeLimit(100, [&] { exitCode = WriteOutput(job, messages.get()); });
+  WithFileSizeLimit(100, [&] { exitCode = WriteFoundOutputForTest(job, messages.get()); });
   EXPECT_EQ(exitCode, EFBIG);
   EXPECT_EQ(messages.Text(), "pelmo: cannot write " + job.outputPath + ": File too large\n");
   EXPECT_EQ(ReadFileForTest(job.outputPath), old);
@@ -245,7 +246,7 @@ TEST_F(OutputFileTest, FailedCreationLeavesTheOldFile) {
   rlimit lowered = saved;
   lowered.rlim_cur = static_cast<rlim_t>(lowestFree);
   ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
-  const Result result = WriteOutputFile(job);
+  const Result result = WriteFoundOutputForTest(job);
   setrlimit(RLIMIT_NOFILE, &saved);
   EXPECT_EQ(result.code, EMFILE);
   EXPECT_EQ(result.subject, job.outputPath);
@@ -261,7 +262,7 @@ TEST_F(OutputFileTest, BackupThatCannotTakeItsNamePutsTheOldFileBack) {
   WriteFileForTest(job.outputPath, "old\r\n");
   job.records.Append(Record(kMarch13, {1}));
   CapturedStreamForTest messages;
-  const int exitCode = WriteOutput(job, messages.get());
+  const int exitCode = WriteFoundOutputForTest(job, messages.get());
   EXPECT_EQ(exitCode, EISDIR);
   EXPECT_EQ(messages.Text(),
             "pelmo: cannot write " + folder_.Path("prices.bak") + ": Is a directory\n");

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/existing_file.h"
+#include "app/output_target_for_test.h"
 #include "app/test_support_for_test.h"
 #include "platform/wide_text_win.h"
 
@@ -200,7 +201,7 @@ TEST_F(OutputFileWinTest, JapaneseFolderNames) {
   ASSERT_TRUE(Write(job).ok());
   DownloadJob loaded;
   loaded.outputPath = job.outputPath;
-  LoadExistingFile(loaded);
+  ASSERT_TRUE(ReadFoundOutputForTest(loaded).ok());
   EXPECT_EQ(loaded.records.size(), 2u);
   EXPECT_EQ(std::filesystem::file_size(folder_.path() / std::filesystem::path(L"\u682a\u4fa1") /
                                        "1234.bak"),

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/output_file.h"
+#include "app/output_target_for_test.h"
 #include "app/test_support_for_test.h"
 
 namespace pelmo {
@@ -68,7 +69,7 @@ TEST_F(OutputTargetTest, SymbolicLinkIsFollowedAndStays) {
 
 TEST_F(OutputTargetTest, DanglingLinkGetsItsFileCreated) {
   fs::create_symlink("made.csv", folder_.path() / "link.csv");
-  ASSERT_TRUE(WriteOutputFile(Job(folder_.Path("link.csv"))).ok());
+  ASSERT_TRUE(WriteFoundOutputForTest(Job(folder_.Path("link.csv"))).ok());
   EXPECT_TRUE(fs::is_symlink(folder_.path() / "link.csv"));
   EXPECT_EQ(ReadFileForTest(folder_.Path("made.csv")), kNewLines);
 }
@@ -102,8 +103,8 @@ TEST_F(OutputTargetTest, PipeIsWrittenStraightThrough) {
 TEST_F(OutputTargetTest, DevicesAreWrittenStraightThrough) {
   fs::create_symlink("/dev/null", folder_.path() / "null");
   fs::create_symlink("/dev/full", folder_.path() / "full");
-  EXPECT_TRUE(WriteOutputFile(Job(folder_.Path("null"))).ok());
-  const Result full = WriteOutputFile(Job(folder_.Path("full")));
+  EXPECT_TRUE(WriteFoundOutputForTest(Job(folder_.Path("null"))).ok());
+  const Result full = WriteFoundOutputForTest(Job(folder_.Path("full")));
   EXPECT_EQ(ExitCode(full), ENOSPC);
   EXPECT_EQ(Message(full),
             "pelmo: cannot write " + folder_.Path("full") + ": No space left on device\n");
@@ -124,9 +125,9 @@ TEST_F(OutputTargetTest, OwnDescriptorIsWrittenStraightThrough) {
   struct stat before {
   }, after{};
   ASSERT_EQ(::stat(captured.c_str(), &before), 0);
-  const Result result = WriteOutputFile(Job(folder_.Path("out")));
+  const Result result = WriteFoundOutputForTest(Job(folder_.Path("out")));
   // The same descriptor by the folder link that /dev/fd is.
-  const Result again = WriteOutputFile(Job("/dev/fd/" + std::to_string(fd)));
+  const Result again = WriteFoundOutputForTest(Job("/dev/fd/" + std::to_string(fd)));
   ::close(fd);
   EXPECT_TRUE(result.ok()) << result.code;
   EXPECT_TRUE(again.ok()) << again.code;

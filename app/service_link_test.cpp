@@ -65,9 +65,11 @@ class ServiceLinkTest : public ::testing::Test {
     const std::vector<std::string_view> args = {"--host", host, "-s", kStart, "-e",
                                                 kEnd,     "-o", path, "8306"};
     EXPECT_EQ(ParseCommandLine(args, job).action, CommandLineAction::Run);
+    OutputTarget target;
+    EXPECT_TRUE(OutputTarget::Open(job.outputPath, target).ok());
     HttpPageSource pages(options);
     std::FILE* sink = std::tmpfile();
-    const int exitCode = RunDownload(job, pages, ParseQuotePageTree, sink);
+    const int exitCode = RunDownload(job, pages, ParseQuotePageTree, sink, target);
     std::rewind(sink);
     char buffer[8192];
     messages_.assign(buffer, std::fread(buffer, 1, sizeof buffer, sink));

@@ -117,36 +117,25 @@ RunSummary Summarize(const DownloadJob& job, const std::string& filePath,
 
 }  // namespace
 
-namespace {
-
-int RunDownloadInto(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
-                    std::FILE* messages, const OutputTarget* output) {
-  return output != nullptr ? RunDownload(job, pages, parseTree, messages, *output)
-                           : RunDownload(job, pages, parseTree, messages);
-}
-
-}  // namespace
-
 int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
                           TerminalDisplay& display, const NoteConverter& converter,
-                          const OutputTarget* output, const std::atomic<int>* attempt) {
+                          const OutputTarget& output, const std::atomic<int>* attempt) {
   const std::optional<std::uintmax_t> earlierSize = FileSize(job.outputPath);
   TerminalStream notes = OpenTerminalStream(display, &converter);
   TerminalStream messages = OpenTerminalStream(display, nullptr);
   if (!notes || !messages) {
-    return RunDownloadInto(job, pages, parseTree, job.errorStream, output);
+    return RunDownload(job, pages, parseTree, job.errorStream, output);
   }
   const std::atomic<int> firstAttempt{1};
   WaitingStatus waiting(display, attempt != nullptr ? *attempt : firstAttempt);
   ProgressPageSource progress(pages, display, waiting, job);
   std::FILE* const errorStream = std::exchange(job.errorStream, notes.get());
-  const int exitCode = RunDownloadInto(job, progress, parseTree, messages.get(), output);
+  const int exitCode = RunDownload(job, progress, parseTree, messages.get(), output);
   job.errorStream = errorStream;
   notes.reset();
   messages.reset();
   display.ClearStatus();
-  const std::string& filePath =
-      output != nullptr && !output->filePath().empty() ? output->filePath() : job.outputPath;
+  const std::string& filePath = !output.filePath().empty() ? output.filePath() : job.outputPath;
   RunSummary summary = Summarize(job, filePath, earlierSize, exitCode);
   summary.rowsDownloaded = job.pageRowsStored;
   summary.windowsFailed = progress.failed();

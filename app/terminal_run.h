@@ -22,10 +22,9 @@ inline constexpr std::size_t kWindowsForProgress = 4;
 // included, is written to `display` above its status line, with notes converted by
 // `notes`; the closing line follows. A request that keeps the person waiting shows the
 // status line in any run (see WaitingStatus), with the number in `attempt` once it is 2 or
-// more. `output` is the output found before the download, or null to find it when writing.
+// more. `output` is the output found before the download.
 int RunDownloadOnTerminal(DownloadJob& job, PageSource& pages, const TreeParser& parseTree,
                           TerminalDisplay& display, const NoteConverter& notes,
-                          const OutputTarget* output = nullptr,
-                          const std::atomic<int>* attempt = nullptr);
+                          const OutputTarget& output, const std::atomic<int>* attempt = nullptr);
 
 }  // namespace pelmo

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/existing_file.h"
+#include "app/output_target_for_test.h"
 #include "app/terminal_run.h"
 #include "app/terminal_sink_for_test.h"
 #include "app/test_support_for_test.h"
@@ -65,13 +66,15 @@ TEST(TerminalRunShared, NoteAndSummaryNameTheBackupInAJapaneseFolder) {
   job.end = *ToCalendar(FromCalendar(2007, 1, 31));
   job.outputPath = path;
   job.errorStream = stderr;
-  ASSERT_EQ(LoadExistingFile(job), 0);
+  OutputTarget output;
+  ASSERT_TRUE(OpenOutputForTest(job, output).ok());
   OnePage pages;
   RecordingSinkForTest sink;
   {
     TerminalDisplay display(sink);
-    EXPECT_EQ(RunDownloadOnTerminal(job, pages, ParseQuotePageTree, display, MarkingConverter()),
-              0);
+    EXPECT_EQ(
+        RunDownloadOnTerminal(job, pages, ParseQuotePageTree, display, MarkingConverter(), output),
+        0);
   }
   const std::string backup = japanese + "/1234.bak";
   std::string expected = "[2007/01/26,";

@@ -11,6 +11,7 @@
 
 #include "app/existing_file.h"
 #include "app/output_target.h"
+#include "app/output_target_for_test.h"
 #include "app/terminal_charset.h"
 #include "app/terminal_fd_sink.h"
 #include "app/terminal_pipe_for_test.h"
@@ -69,12 +70,18 @@ class TerminalRunTest : public ::testing::Test {
     return job;
   }
 
-  // RunDownloadOnTerminal on a display of its own, drawn on the pipe, as the program runs it.
+  // RunDownloadOnTerminal on a display of its own, drawn on the pipe, as the program runs it:
+  // into `output`, or else the target found at job.outputPath now.
   int RunOnPipe(DownloadJob& job, PageSource& pages, const NoteConverter& notes,
                 const OutputTarget* output = nullptr, const std::atomic<int>* attempt = nullptr) {
     FdTerminalSink sink(pipe_.fd());
     TerminalDisplay display(sink);
-    return RunDownloadOnTerminal(job, pages, ParseQuotePageTree, display, notes, output, attempt);
+    OutputTarget found;
+    if (output == nullptr) {
+      EXPECT_TRUE(OutputTarget::Open(job.outputPath, found).ok());
+    }
+    return RunDownloadOnTerminal(job, pages, ParseQuotePageTree, display, notes,
+                                 output != nullptr ? *output : found, attempt);
   }
 
   ScratchFolderForTest folder_;
@@ -84,7 +91,7 @@ class TerminalRunTest : public ::testing::Test {
 TEST_F(TerminalRunTest, LongRunShowsProgressConvertedNotesAndSummary) {
   WriteFileForTest(folder_.Path("1234.csv"), "2006/12/29,9,9,9,9,9,9\r\n");
   DownloadJob job = Job(2006, 2006);  // eight daily windows
-  LoadExistingFile(job);
+  ASSERT_TRUE(ReadFoundOutputForTest(job).ok());
   NumberedPages pages(2, 3);
   const TerminalCharset utf8("UTF-8");
   EXPECT_EQ(RunOnPipe(job, pages, utf8), 69);
@@ -120,13 +127,18 @@ TEST_F(TerminalRunTest, ShortRunHasNoStatusLineAndRawNotesWithoutCharset) {
                               "no earlier file\n");
 }
 
+// The folder goes away during the run: a missing folder found before it would stop it there.
 TEST_F(TerminalRunTest, FailedWriteLeavesTheEarlierFileAndSaysSo) {
   DownloadJob job = Job(2007, 2007);
   job.start = *ToCalendar(FromCalendar(2007, 11, 20));
-  job.outputPath = folder_.Path("missing/1234.csv");
+  std::filesystem::create_directory(folder_.Path("gone"));
+  job.outputPath = folder_.Path("gone/1234.csv");
+  OutputTarget output;
+  ASSERT_TRUE(OutputTarget::Open(job.outputPath, output).ok());
+  std::filesystem::remove(folder_.Path("gone"));
   NumberedPages pages(0, 0);
   const TerminalCharset utf8("UTF-8");
-  EXPECT_EQ(RunOnPipe(job, pages, utf8), 2);
+  EXPECT_EQ(RunOnPipe(job, pages, utf8, &output), 2);
   const std::string shown = pipe_.Take();
   EXPECT_EQ(shown.rfind("pelmo: cannot write ", 0), 0u) << shown;
   EXPECT_NE(

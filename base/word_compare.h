@@ -18,6 +18,7 @@ inline std::uint32_t LoadWord32(const char* at) {
 
 // Whether the `length` bytes at `a` and `b` are equal, for a length of four to eight: two
 // words that overlap in the middle cover every byte.
+// Fast path: SameFourToEightBytes (docs/fast_paths.md).
 inline bool SameFourToEightBytes(const char* a, const char* b, std::size_t length) {
   assert(length >= 4 && length <= 8);
   return LoadWord32(a) == LoadWord32(b) && LoadWord32(a + length - 4) == LoadWord32(b + length - 4);

@@ -261,7 +261,11 @@ void BM_Merge(benchmark::State& state) {
   for (auto _ : state) {
     DownloadJob job;
     job.outputPath = path;
-    (void)LoadExistingFile(job);
+    OutputTarget target;
+    if (!OutputTarget::Open(job.outputPath, target).ok() || !ReadExistingFile(job, target).ok()) {
+      state.SkipWithError("cannot read the existing file");
+      break;
+    }
     for (const QuoteRecord& record : download) {
       job.records.ReplaceByDate(record);
     }

@@ -62,13 +62,18 @@ std::string Get(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Loads the file at the output path and writes the records back there; returns the bytes.
+// Loads the file at the output path and writes the records back there, as a run does, through
+// the target found there; returns the bytes. A file that is refused leaves what was read.
 std::string LoadAndWrite(bool tabSeparated) {
   pelmo::DownloadJob job;
   job.outputPath = OutputPath();
   job.tabSeparated = tabSeparated;
-  (void)pelmo::LoadExistingFile(job);
-  const pelmo::Result result = pelmo::WriteOutputFile(job);
+  pelmo::OutputTarget target;
+  pelmo::Result result = pelmo::OutputTarget::Open(job.outputPath, target);
+  if (result.ok()) {
+    (void)pelmo::ReadExistingFile(job, target);
+    result = pelmo::WriteOutputFile(job, target);
+  }
   if (!result.ok()) {
     std::fprintf(stderr, "cannot write %s: error %d\n", result.subject.c_str(), result.code);
     std::abort();

@@ -62,6 +62,7 @@ HtmlNode* HtmlTree::NewNode(int code) {
   return node;
 }
 
+// Fast path: HtmlTree::AppendChild (docs/fast_paths.md).
 HtmlNode* HtmlTree::AppendChild(HtmlNode* parent, int code) {
   assert(parent != nullptr);
   // The remembered last child is a child of `parent`, and the last one unless someone linked

@@ -140,6 +140,7 @@ void HtmlLexer::Scan(const char* begin, const char* end, bool atEnd, const HtmlL
 // Most tags on a page have no attributes. For them the rules give a tag open (rule 5 or 13,
 // with no whitespace to take) and a close (rule 22); this produces the same event without the
 // detour through the accumulator.
+// Fast path: ScanPlainTag (docs/fast_paths.md).
 int HtmlLexer::ScanPlainTag(const char* start, const char* end, const HtmlLexSinks& sinks) {
   const char* name = start + 1;
   bool endTag = name < end && *name == '/';
@@ -265,6 +266,7 @@ const char* PlainValueEnd(const char* value, const char* end, HtmlLexKind& kind,
 // A start tag with attributes in the usual form, name=value with a name or quoted value and
 // lower-case names, read in one step into the event the rules would build piece by piece.
 // Returns its length, or 0 (having delivered nothing) for anything else.
+// Fast path: ScanTagWithAttributes (docs/fast_paths.md).
 int HtmlLexer::ScanTagWithAttributes(const char* start, const char* nameEnd, const char* end,
                                      const HtmlLexSinks& sinks) {
   PlainTagPieces pieces;
@@ -305,6 +307,7 @@ int HtmlLexer::ScanTagWithAttributes(const char* start, const char* nameEnd, con
 // Character data that begins with a byte that cannot begin anything else and ends before
 // markup: the only rule that matches is data, and its match ends at the first '<' or '&' that
 // begins no data unit. Anything less plain goes through the rules.
+// Fast path: ScanPlainData (docs/fast_paths.md).
 int HtmlLexer::ScanPlainData(const char* start, const char* end, const HtmlLexSinks& sinks) {
   if (*start == '&' || *start == ']') {
     return 0;

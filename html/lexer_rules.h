@@ -131,6 +131,7 @@ constexpr bool DrawsMissingEndQuoteWarning(std::string_view literal) {
 
 // Remembers the last forward search for each searched pattern, so that repeated searches from
 // later positions (an unclosed quote retried at every byte) stay linear.
+// Fast path: LexSearchCache (docs/fast_paths.md).
 class LexSearchCache {
  public:
   explicit LexSearchCache(const char* end) : end_(end) {}

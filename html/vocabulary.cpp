@@ -297,18 +297,21 @@ constexpr std::array<NamedColor, 16> kNamedColors{{
 
 // The exact-spelling probe is a shortcut for the case-blind search, which must agree with
 // whatever the probe finds; debug builds check it on every hit.
+// Fast path: FindElement (docs/fast_paths.md).
 int FindElement(std::string_view name) {
   const int code = FindExact(kElements, kElementName, kElementHash, name);
   assert(code < 0 || code == Bisect(kPackedElements, kElementIndex, name, true));
   return code >= 0 ? code : Bisect(kPackedElements, kElementIndex, name, true);
 }
 
+// Fast path: FindAttribute (docs/fast_paths.md).
 int FindAttribute(std::string_view name) {
   const int code = FindExact(kAttributes, kAttributeName, kAttributeHash, name);
   assert(code < 0 || code == Bisect(kPackedAttributes, kAttributeIndex, name, true));
   return code >= 0 ? code : Bisect(kPackedAttributes, kAttributeIndex, name, true);
 }
 
+// Fast path: FindKeyword (docs/fast_paths.md).
 int FindKeyword(std::string_view text) {
   if (!text.empty() && IsDigit(text[0])) {
     return -1;

@@ -8,6 +8,10 @@
 
 namespace pelmo {
 
+// What the system's HTTP facility shares between the fetches of a run; defined beside the
+// session code of that system (net/curl_share_state.h, net/http_session_win.h).
+struct ConnectionShareState;
+
 class ConnectionShare {
  public:
   ConnectionShare();
@@ -15,12 +19,12 @@ class ConnectionShare {
   ConnectionShare(const ConnectionShare&) = delete;
   ConnectionShare& operator=(const ConnectionShare&) = delete;
 
-  // The library's share handle (CURLSH*), or null when it could not be set up; fetches then
-  // work as without it, on a new connection each.
-  void* Handle() const { return handle_; }
+  // The shared state, or null when it could not be set up; fetches then work as without
+  // it, on a connection of their own.
+  ConnectionShareState* Handle() const { return handle_; }
 
  private:
-  void* handle_;
+  ConnectionShareState* handle_;
 };
 
 }  // namespace pelmo

@@ -9,9 +9,9 @@
 
 namespace pelmo {
 
-struct CurlShareState {
-  explicit CurlShareState(CURLSH* share) : share(share) {}
-  ~CurlShareState() {
+struct ConnectionShareState {
+  explicit ConnectionShareState(CURLSH* share) : share(share) {}
+  ~ConnectionShareState() {
     // The kept easy handle still uses the share: it goes first. Then the share closes the
     // kept connections.
     if (spareEasy != nullptr) {
@@ -19,8 +19,8 @@ struct CurlShareState {
     }
     curl_share_cleanup(share);
   }
-  CurlShareState(const CurlShareState&) = delete;
-  CurlShareState& operator=(const CurlShareState&) = delete;
+  ConnectionShareState(const ConnectionShareState&) = delete;
+  ConnectionShareState& operator=(const ConnectionShareState&) = delete;
 
   CURLSH* share;              // owned
   CURL* spareEasy = nullptr;  // owned; null when none is kept

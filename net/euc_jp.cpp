@@ -41,6 +41,7 @@ EucJpConversion Convert(const unsigned char* in, const unsigned char* end, unsig
   bool complete = true;
   while (in < end) {
     if constexpr (!kChecked) {
+      // Fast path: AllPlainAscii (docs/fast_paths.md).
       // Page text is mostly markup: copy runs of ASCII a word at a time.
       std::uint64_t word;
       if (end - in >= 8 && (std::memcpy(&word, in, 8), AllPlainAscii(word))) {
@@ -120,6 +121,7 @@ EucJpConversion ConvertEucJpToShiftJis(std::string_view source, char* destinatio
   // The last byte of the destination is kept for the terminating zero.
   const unsigned char* outEnd = out + capacity - 1;
   if (capacity > source.size()) {
+    // Fast path: Convert<false> (docs/fast_paths.md).
     return Convert<false>(in, in + source.size(), out, outEnd);
   }
   return Convert<true>(in, in + source.size(), out, outEnd);

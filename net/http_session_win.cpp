@@ -1,4 +1,4 @@
-#include "net/http_session_win.h"
+#include "net/http_session.h"
 
 #include <windows.h>
 #include <winhttp.h>
@@ -9,6 +9,7 @@
 #include <optional>
 #include <string_view>
 
+#include "net/http_session_win.h"
 #include "net/received_text.h"
 #include "platform/wide_text_win.h"
 
@@ -189,24 +190,23 @@ void* OpenWinHttpSession(const std::string& userAgent) {
   return session;
 }
 
-WinHttpSession::WinHttpSession(const HttpFetchOptions& options, void* share)
-    : session_(share != nullptr ? share : OpenWinHttpSession(options.userAgent)),
-      ownsSession_(share == nullptr),
-      // Name resolution and connecting are bounded like libcurl's connect time-out; sending
-      // and each wait for data like its stall time-out.
-      connectTimeout_(static_cast<int>(options.connectTimeout.count())),
-      stallTimeout_(static_cast<int>(options.stallTimeout.count() * 1000)),
-      maxTextBytes_(options.maxTextBytes),
-      maxRedirects_(options.maxRedirects) {}
+HttpSession::HttpSession(const HttpFetchOptions& options, ConnectionShareState* share)
+    : options_(options),
+      share_(share),
+      handle_(share != nullptr ? share->session : OpenWinHttpSession(options.userAgent)) {}
 
-WinHttpSession::~WinHttpSession() {
-  if (ownsSession_ && session_ != nullptr) {
-    ::WinHttpCloseHandle(session_);
+HttpSession::~HttpSession() {
+  if (share_ == nullptr && handle_ != nullptr) {
+    ::WinHttpCloseHandle(handle_);
   }
 }
 
-HttpExchange WinHttpSession::Exchange(const std::string& address, std::string& body,
-                                      const AttemptTimeLeft& timeLeft) {
+HttpExchange HttpSession::Exchange(const std::string& address, std::string& body,
+                                   const AttemptTimeLeft& timeLeft) {
+  // Name resolution and connecting are bounded like libcurl's connect time-out; sending and
+  // each wait for data like its stall time-out (both in milliseconds here).
+  const int connectTimeout = static_cast<int>(options_.connectTimeout.count());
+  const int stallTimeout = static_cast<int>(options_.stallTimeout.count() * 1000);
   HttpExchange exchange;
   const auto fail = [&exchange](DWORD code) {
     exchange.fault = WinHttpFault(code);
@@ -221,7 +221,7 @@ HttpExchange WinHttpSession::Exchange(const std::string& address, std::string& b
   if (!SplitAddress(address, parts)) {
     return fail(::GetLastError());
   }
-  const Internet connection(::WinHttpConnect(session_, parts.host.c_str(), parts.port, 0));
+  const Internet connection(::WinHttpConnect(handle_, parts.host.c_str(), parts.port, 0));
   const Internet request(
       connection ? ::WinHttpOpenRequest(connection.get(), L"GET", parts.pathAndQuery.c_str(),
                                         nullptr, WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
@@ -232,15 +232,15 @@ HttpExchange WinHttpSession::Exchange(const std::string& address, std::string& b
   }
   // Set on the request, as the session may be the run's, shared with other settings.
   // Sending and the wait for the answer end with the stall time-out or with the attempt.
-  const int wait = Bounded(timeLeft, stallTimeout_);
-  ::WinHttpSetTimeouts(request.get(), std::min(connectTimeout_, wait),
-                       std::min(connectTimeout_, wait), wait, wait);
+  const int wait = Bounded(timeLeft, stallTimeout);
+  ::WinHttpSetTimeouts(request.get(), std::min(connectTimeout, wait),
+                       std::min(connectTimeout, wait), wait, wait);
   // The wait for the whole header block has a time-out of its own, which the one above does
   // not set: without it a service that accepts and never answers holds the attempt for ever.
   DWORD headersWait = static_cast<DWORD>(wait);
   ::WinHttpSetOption(request.get(), WINHTTP_OPTION_RECEIVE_RESPONSE_TIMEOUT, &headersWait,
                      sizeof headersWait);
-  DWORD redirects = static_cast<DWORD>(maxRedirects_);
+  DWORD redirects = static_cast<DWORD>(options_.maxRedirects);
   ::WinHttpSetOption(request.get(), WINHTTP_OPTION_MAX_HTTP_AUTOMATIC_REDIRECTS, &redirects,
                      sizeof redirects);
   if (!::WinHttpSendRequest(request.get(), WINHTTP_NO_ADDITIONAL_HEADERS, 0,
@@ -260,7 +260,7 @@ HttpExchange WinHttpSession::Exchange(const std::string& address, std::string& b
   }
   if (exchange.status == 200) {
     // Only a page is worth reading.
-    ReadBody(request.get(), maxTextBytes_, stallTimeout_, timeLeft, exchange, body);
+    ReadBody(request.get(), options_.maxTextBytes, stallTimeout, timeLeft, exchange, body);
   }
   return exchange;
 }

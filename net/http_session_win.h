@@ -1,44 +1,18 @@
-// One HTTP session on WinHTTP, Windows' own HTTP client, for the attempts of one fetch: the
-// run's session handle from the ConnectionShare, whose kept connections it uses, or one of
-// its own.
-//
-// WinHTTP keeps no page cache, so every request goes to the service; it shows no dialog;
-// it takes the system's proxy settings and checks https certificates against Windows' own
-// store. Each attempt is a plain GET following redirects up to the configured limit. The
-// body is read only when the final status is 200. What happened is reported as the libcurl
-// session reports it, and judged above both (net/fetch_policy.h).
+// The WinHTTP side of the HTTP session (net/http_session.h) and of the connection share:
+// WinHTTP keeps connections (and TLS sessions) per session handle, so the run's share is
+// one session handle that every fetch's session uses. What happened is reported as the
+// libcurl session reports it, and judged above both (net/fetch_policy.h).
 #pragma once
 
 #include <string>
 
 #include "net/fetch_attempts.h"
-#include "net/http_exchange.h"
-#include "net/http_options.h"
 
 namespace pelmo {
 
-class WinHttpSession : public HttpTransport {
- public:
-  // `share` is the ConnectionShare's session handle or null; it must outlive the session.
-  WinHttpSession(const HttpFetchOptions& options, void* share);
-  ~WinHttpSession() override;
-  WinHttpSession(const WinHttpSession&) = delete;
-  WinHttpSession& operator=(const WinHttpSession&) = delete;
-
-  // False when WinHTTP could not open a session; Get must not be called then.
-  bool IsOpen() const { return session_ != nullptr; }
-
-  // Makes one request (see HttpTransport).
-  HttpExchange Exchange(const std::string& address, std::string& body,
-                        const AttemptTimeLeft& timeLeft) override;
-
- private:
-  void* session_;  // HINTERNET, kept opaque so that users of this header do not see windows.h
-  bool ownsSession_;
-  int connectTimeout_;  // milliseconds
-  int stallTimeout_;    // milliseconds
-  std::size_t maxTextBytes_;
-  int maxRedirects_;
+// What a ConnectionShare holds on WinHTTP.
+struct ConnectionShareState {
+  void* session;  // HINTERNET, owned; never null
 };
 
 // A WinHTTP session handle (HINTERNET) with `userAgent`, taking the system's proxy

@@ -26,6 +26,7 @@ inline std::uint32_t PortableByteMask(const char* at, char byte) {
 }
 
 // As PortableByteMask; `at` needs sixteen readable bytes and no alignment.
+// Fast path: ByteMask (docs/fast_paths.md).
 inline std::uint32_t ByteMask(const char* at, char byte) {
 #if defined(__SSE2__)
   const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));

@@ -57,6 +57,7 @@ int IntegerValue(std::string_view text) {
   return static_cast<int>(value);
 }
 
+// Fast path: DecimalValue (docs/fast_paths.md).
 double DecimalValue(std::string_view text) {
   const std::size_t begin = SkipSpace(text, 0);
   const std::size_t pos = SkipSign(text, begin);

@@ -77,6 +77,7 @@ int MarkupFrequency(unsigned char byte) {
 // a pass that finds nothing is one call. Other patterns occur too often for a call per
 // candidate; they are looked for eight positions at a time, as a pair of bytes: the first
 // and the least common of the rest, which leaves few candidates to compare in full.
+// Fast path: BytePattern (docs/fast_paths.md).
 class BytePattern {
  public:
   explicit BytePattern(std::string_view pattern) : pattern_(pattern) {
@@ -184,6 +185,7 @@ namespace {
 // cursor walks the output once and leaves marks behind it at short intervals; a joined match
 // can begin behind the cursor, and is then settled by a short walk from the nearest mark,
 // which keeps the whole pass linear.
+// Fast path: MatchRemover (docs/fast_paths.md).
 class MatchRemover {
  public:
   MatchRemover(std::string_view text, std::string_view pattern)

@@ -65,6 +65,7 @@ std::size_t SkipLiteral(std::string_view text, std::size_t pos, std::string_view
 // read in one pass. Only digits stand before each literal, so the first match of the
 // general search is the one found here, and the fields come out the same. Other texts give
 // nullopt and take the general rule.
+// Fast path: PlainDateFields (docs/fast_paths.md).
 std::optional<DateFields> PlainDateFields(std::string_view text) {
   DateFields fields;
   std::size_t pos = SkipDigits(text, 0, 4, fields.year);
@@ -105,6 +106,7 @@ std::string DateCellText(const DateFields& fields) {
     std::snprintf(buffer, sizeof buffer, "%.4d/%.2d/%.2d", y, m, d);
     return buffer;
   }
+  // Fast path: DateCellText (docs/fast_paths.md).
   // The usual case, digits in place, as the format above writes them; a row costs less so.
   std::string date = "0000/00/00";
   for (int i = 3, rest = y; i >= 0; --i, rest /= 10) {
@@ -120,6 +122,7 @@ std::string DateCellText(const DateFields& fields) {
 // Parse(text, TimeOfDay::Drop) for a date cell text. The usual "YYYY/MM/DD" of digits is read in
 // place: Parse would give FromCalendar of its fields at midnight, except for month 0,
 // which FromCalendar takes as December before but no text means.
+// Fast path: RowDate (docs/fast_paths.md).
 SerialDate RowDate(std::string_view text) {
   if (text.size() != 10 || text[4] != '/' || text[7] != '/') {
     return Parse(text, TimeOfDay::Drop);
@@ -145,6 +148,7 @@ bool IsLineEnd(char c) {
 // Most cells are ASCII and short; they are read here without a search. CR and LF become
 // spaces and commas go: with every byte a character of its own, that is what removing each
 // comma match gives. False, adding nothing, for any other cell.
+// Fast path: AddPlainCell (docs/fast_paths.md).
 bool AddPlainCell(std::vector<std::string>& cells, const char* data) {
   char buffer[64];
   std::size_t length = 0;

@@ -127,6 +127,7 @@ class TagCutter {
 
   // The length of the tag at `at`, or 0. Tags never share a start but may repeat, so the
   // lengths of all that match can be merged without a branch.
+  // Fast path: MatchLength (docs/fast_paths.md).
   std::size_t MatchLength(std::size_t at) const {
     if (text_.size() - at < kMaxTagLength) {
       return MatchLengthByCompare(at);
@@ -219,6 +220,7 @@ std::uint64_t WindowMarks(const char* at, std::span<const std::size_t> lengths) 
 // '>'. When no cut leaves such a beginning before it, in this output nor in any of the texts
 // the removals in turn would pass through (whatever they have not yet removed ends in '>'),
 // every removal in turn deletes exactly the matches the text had at the start.
+// Fast path: RemoveTagsInOnePass (docs/fast_paths.md).
 std::optional<std::string> RemoveTagsInOnePass(std::string_view text,
                                                std::span<const std::string> tags) {
   if (tags.empty() || tags.size() > kMaxTags ||

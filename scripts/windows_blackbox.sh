@@ -76,14 +76,23 @@ same_results() {
   if [[ -z $problem ]]; then pass "$name"; else fail "$name:$problem"; fi
 }
 
-# compare NAME ARGS...: both programs on the same arguments in fresh folders.
-compare() {
-  local name=$1
+# run_both NAME ARGS...: both programs on the same arguments in fresh folders, at the same
+# time, so that the retry pauses of a failing service are waited once rather than once per
+# side. Every service here answers each connection on its own.
+run_both() {
+  local name=$1 linux_side
   shift
   mkdir -p "$work/$name/linux" "$work/$name/windows"
-  run linux "$work/$name/linux" "$@"
+  run linux "$work/$name/linux" "$@" &
+  linux_side=$!
   run windows "$work/$name/windows" "$@"
-  same_results "$name"
+  wait "$linux_side"
+}
+
+# compare NAME ARGS...: run_both, then the results of the two sides compared.
+compare() {
+  run_both "$@"
+  same_results "$1"
 }
 
 # start_big_page_server VAR: a plain file server on a free port, its port in VAR, that answers
@@ -118,9 +127,7 @@ start_faulty_server() {
 compare_reworded() {
   local name=$1 linux_words=$2 windows_words=$3
   shift 3
-  mkdir -p "$work/$name/linux" "$work/$name/windows"
-  run linux "$work/$name/linux" "$@"
-  run windows "$work/$name/windows" "$@"
+  run_both "$name" "$@"
   if grep -q "$windows_words" "$work/$name/windows.err"; then
     sed -i "s/$windows_words/$linux_words/" "$work/$name/windows.err"
   else

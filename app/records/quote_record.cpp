@@ -56,6 +56,7 @@ void QuoteSeries::Append(const QuoteRecord& record) {
   }
 }
 
+// Fast path: QuoteSeries::ReplaceByDate (docs/fast_paths.md).
 void QuoteSeries::ReplaceByDate(const QuoteRecord& record) {
   Resync();
   if (indexStale_) {

@@ -20,14 +20,14 @@ ConnectionShare::ConnectionShare() : handle_(nullptr) {
     curl_share_cleanup(share);
     return;
   }
-  handle_ = new (std::nothrow) CurlShareState(share);
+  handle_ = new (std::nothrow) ConnectionShareState(share);
   if (handle_ == nullptr) {
     curl_share_cleanup(share);
   }
 }
 
 ConnectionShare::~ConnectionShare() {
-  delete static_cast<CurlShareState*>(handle_);
+  delete handle_;
 }
 
 }  // namespace pelmo

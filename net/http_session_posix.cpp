@@ -1,4 +1,4 @@
-#include "net/curl_session.h"
+#include "net/http_session.h"
 
 #include <curl/curl.h>
 
@@ -155,7 +155,7 @@ int OnProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 }
 
 // The easy handle a finished fetch left in the share, reset to no options; else a new one.
-CURL* TakeEasyHandle(CurlShareState* share) {
+CURL* TakeEasyHandle(ConnectionShareState* share) {
   if (share == nullptr || share->spareEasy == nullptr) {
     return curl_easy_init();
   }
@@ -166,10 +166,8 @@ CURL* TakeEasyHandle(CurlShareState* share) {
 
 }  // namespace
 
-CurlSession::CurlSession(const HttpFetchOptions& options, void* share)
-    : share_(share),
-      handle_(TakeEasyHandle(static_cast<CurlShareState*>(share))),
-      maxTextBytes_(options.maxTextBytes) {
+HttpSession::HttpSession(const HttpFetchOptions& options, ConnectionShareState* share)
+    : options_(options), share_(share), handle_(TakeEasyHandle(share)) {
   CURL* curl = handle_;
   if (curl == nullptr) {
     return;
@@ -188,7 +186,7 @@ CurlSession::CurlSession(const HttpFetchOptions& options, void* share)
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
   curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
   if (share != nullptr) {
-    curl_easy_setopt(curl, CURLOPT_SHARE, static_cast<CurlShareState*>(share)->share);
+    curl_easy_setopt(curl, CURLOPT_SHARE, share->share);
   } else {
     // On its own the session keeps nothing: one connection per attempt.
     curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
@@ -204,22 +202,21 @@ CurlSession::CurlSession(const HttpFetchOptions& options, void* share)
   curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &OnBody);
 }
 
-CurlSession::~CurlSession() {
+HttpSession::~HttpSession() {
   if (handle_ == nullptr) {
     return;
   }
-  auto* share = static_cast<CurlShareState*>(share_);
-  if (share != nullptr && share->spareEasy == nullptr) {
-    share->spareEasy = handle_;
+  if (share_ != nullptr && share_->spareEasy == nullptr) {
+    share_->spareEasy = handle_;
   } else {
     curl_easy_cleanup(handle_);
   }
 }
 
-HttpExchange CurlSession::Exchange(const std::string& address, std::string& body,
+HttpExchange HttpSession::Exchange(const std::string& address, std::string& body,
                                    const AttemptTimeLeft& timeLeft) {
   CURL* curl = handle_;
-  AttemptState state(curl, maxTextBytes_, timeLeft);
+  AttemptState state(curl, options_.maxTextBytes, timeLeft);
   curl_easy_setopt(curl, CURLOPT_URL, address.c_str());
   curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
   curl_easy_setopt(curl, CURLOPT_HEADERDATA, &state);
