@@ -6,8 +6,8 @@
 
 #include "app/failure_message.h"
 #include "app/output_target.h"
-#include "app/records/download_job.h"
 #include "quote/quote_page.h"
+#include "records/download_job.h"
 
 namespace pelmo {
 

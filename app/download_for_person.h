@@ -5,7 +5,7 @@
 #pragma once
 
 #include "app/output_target.h"
-#include "app/records/download_job.h"
+#include "records/download_job.h"
 
 namespace pelmo {
 

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "app/dates/serial_date.h"
+#include "dates/serial_date.h"
 
 namespace pelmo {
 

@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/dates/serial_date.h"
 #include "app/output_file.h"
 #include "app/test_process.h"
+#include "dates/serial_date.h"
 #include "net/euc_jp.h"
 #include "tools/quote_server/code_profile.h"
 #include "tools/quote_server/euc_jp.h"

@@ -13,7 +13,7 @@
 
 #include "app/failure_message.h"
 #include "app/output_target.h"
-#include "app/records/download_job.h"
+#include "records/download_job.h"
 
 namespace pelmo {
 

@@ -22,7 +22,7 @@
 #include "app/failure_message.h"
 #include "app/file_system.h"
 #include "app/output_target.h"
-#include "app/records/download_job.h"
+#include "records/download_job.h"
 
 namespace pelmo {
 

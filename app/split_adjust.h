@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "app/records/quote_record.h"
+#include "records/quote_record.h"
 
 namespace pelmo {
 

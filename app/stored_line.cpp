@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/dates/serial_date.h"
 #include "base/ascii.h"
+#include "dates/serial_date.h"
 
 namespace pelmo {
 namespace {

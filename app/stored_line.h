@@ -13,7 +13,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/records/quote_record.h"
+#include "records/quote_record.h"
 
 namespace pelmo {
 

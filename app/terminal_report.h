@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/dates/serial_date.h"
 #include "app/download_windows.h"
+#include "dates/serial_date.h"
 
 namespace pelmo {
 

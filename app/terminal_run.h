@@ -9,9 +9,9 @@
 #include "app/download_for_person.h"
 #include "app/note_converter.h"
 #include "app/output_target.h"
-#include "app/records/download_job.h"
 #include "app/terminal_display.h"
 #include "quote/quote_page.h"
+#include "records/download_job.h"
 
 namespace pelmo {
 

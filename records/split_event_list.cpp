@@ -1,4 +1,4 @@
-#include "app/records/split_event_list.h"
+#include "records/split_event_list.h"
 
 #include <bit>
 #include <cmath>

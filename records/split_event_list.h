@@ -7,7 +7,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/records/quote_record.h"
+#include "records/quote_record.h"
 
 namespace pelmo {
 

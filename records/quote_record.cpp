@@ -1,4 +1,4 @@
-#include "app/records/quote_record.h"
+#include "records/quote_record.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/dates/serial_date.h"
+#include "dates/serial_date.h"
 
 namespace pelmo {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/dates/serial_date.h"
+#include "dates/serial_date.h"
 
 namespace pelmo {
 

@@ -1,5 +1,5 @@
 // Parse and Format of serial_date.h: the text forms of a date.
-#include "app/dates/serial_date.h"
+#include "dates/serial_date.h"
 
 #include <array>
 #include <cctype>

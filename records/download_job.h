@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "app/dates/serial_date.h"
-#include "app/records/quote_record.h"
-#include "app/records/split_event_list.h"
+#include "dates/serial_date.h"
+#include "records/quote_record.h"
+#include "records/split_event_list.h"
 
 namespace pelmo {
 

@@ -1,4 +1,4 @@
-#include "app/dates/serial_date.h"
+#include "dates/serial_date.h"
 
 #include <chrono>
 #include <cmath>
