@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/output_target.h"
+#include "app/output/output_target.h"
 #include "dates/serial_date.h"
 #include "records/download_job.h"
 
