@@ -18,7 +18,7 @@
 
 #include <benchmark/benchmark.h>
 
-#include "app/download/download_windows.h"
+#include "app/download/date_windows.h"
 #include "app/output/existing_file.h"
 #include "app/output/output_file.h"
 #include "dates/serial_date.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/download/download_windows.h"
+#include "app/download/date_windows.h"
 #include "dates/serial_date.h"
 
 namespace pelmo {

@@ -4,7 +4,7 @@
 #include <new>
 #include <string>
 
-#include "app/download/download_windows.h"
+#include "app/download/date_windows.h"
 #include "app/download/split_adjust.h"
 #include "app/failure_message.h"
 #include "app/output/output_file.h"

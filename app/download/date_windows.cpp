@@ -1,4 +1,4 @@
-#include "app/download/download_windows.h"
+#include "app/download/date_windows.h"
 
 namespace pelmo {
 namespace {
