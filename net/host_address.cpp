@@ -1,4 +1,4 @@
-#include "app/host_address.h"
+#include "net/host_address.h"
 
 #include <algorithm>
 #include <charconv>
