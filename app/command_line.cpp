@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "app/failure_message.h"
-#include "app/host_address.h"
+#include "net/host_address.h"
 
 namespace pelmo {
 namespace {

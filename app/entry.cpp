@@ -3,11 +3,11 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/download_driver.h"
-#include "app/download_for_person.h"
-#include "app/existing_file.h"
+#include "app/console/download_for_person.h"
+#include "app/download/download_driver.h"
 #include "app/failure_message.h"
-#include "app/signal_cleanup.h"
+#include "app/output/existing_file.h"
+#include "app/output/signal_cleanup.h"
 #include "app/usage_text.h"
 #include "net/http_global_init.h"
 #include "platform/platform.h"

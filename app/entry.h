@@ -10,9 +10,9 @@
 #include <string>
 #include <string_view>
 
-#include "app/dates/serial_date.h"
-#include "app/output_target.h"
-#include "app/records/download_job.h"
+#include "app/output/output_target.h"
+#include "dates/serial_date.h"
+#include "records/download_job.h"
 
 namespace pelmo {
 

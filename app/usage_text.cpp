@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdio>
 
-#include "app/dates/serial_date.h"
+#include "dates/serial_date.h"
 #include "platform/platform.h"
 
 namespace pelmo {

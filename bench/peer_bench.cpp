@@ -18,10 +18,10 @@
 
 #include <benchmark/benchmark.h>
 
-#include "app/dates/serial_date.h"
-#include "app/download_windows.h"
-#include "app/existing_file.h"
-#include "app/output_file.h"
+#include "app/download/date_windows.h"
+#include "app/output/existing_file.h"
+#include "app/output/output_file.h"
+#include "dates/serial_date.h"
 #include "net/euc_jp.h"
 #include "net/http_fetcher.h"
 #include "net/http_global_init.h"

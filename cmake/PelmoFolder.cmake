@@ -1,7 +1,10 @@
 # pelmo_folder_library(NAME <lib> [LINKS <libs...>] [TEST_LINKS <libs...>] [EXCLUDE <files...>]
-#                      [POSIX_ONLY <files...>])
+#                      [POSIX_ONLY <files...>] [ROOMS <subfolders...>])
 # Builds one library from the folder's .cpp files (tests excluded) and one GoogleTest
-# executable from its *_test.cpp files, registered with CTest.
+# executable from its *_test.cpp files, registered with CTest. ROOMS are subfolders whose
+# files belong to the same library and test executable: a folder too large to read flat is
+# split into rooms without becoming several libraries. EXCLUDE and POSIX_ONLY name files
+# without their folder, so names must not repeat across the rooms.
 # Platform files: *_win.cpp and *_win_test.cpp are built for Windows only, *_posix.cpp and
 # *_posix_test.cpp and the POSIX_ONLY files everywhere else.
 # Seconds that listing a test program's tests may take; the Windows build raises it, as the
@@ -11,14 +14,18 @@ if(NOT DEFINED PELMO_DISCOVERY_TIMEOUT)
 endif()
 
 function(pelmo_folder_library)
-  cmake_parse_arguments(ARG "" "NAME" "LINKS;TEST_LINKS;EXCLUDE;POSIX_ONLY" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME" "LINKS;TEST_LINKS;EXCLUDE;POSIX_ONLY;ROOMS" ${ARGN})
   if(WIN32)
     list(APPEND ARG_EXCLUDE ${ARG_POSIX_ONLY})
     set(other_platform "_posix(_test)?\\.cpp$")
   else()
     set(other_platform "_win(_test)?\\.cpp$")
   endif()
-  file(GLOB all_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  set(patterns ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  foreach(room IN LISTS ARG_ROOMS)
+    list(APPEND patterns ${CMAKE_CURRENT_SOURCE_DIR}/${room}/*.cpp)
+  endforeach()
+  file(GLOB all_sources CONFIGURE_DEPENDS ${patterns})
   set(sources "")
   set(tests "")
   foreach(f IN LISTS all_sources)

@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/existing_file.h"
-#include "app/output_file.h"
+#include "app/output/existing_file.h"
+#include "app/output/output_file.h"
 
 namespace {
 

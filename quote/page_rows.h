@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
-#include "app/dates/serial_date.h"
-#include "app/records/download_job.h"
 #include "base/result.h"
+#include "dates/serial_date.h"
+#include "records/download_job.h"
 
 namespace pelmo {
 

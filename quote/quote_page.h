@@ -8,10 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/dates/serial_date.h"
-#include "app/records/download_job.h"
 #include "base/result.h"
+#include "dates/serial_date.h"
 #include "html/html_node.h"
+#include "records/download_job.h"
 
 namespace pelmo {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/dates/serial_date.h"
-#include "app/records/download_job.h"
+#include "dates/serial_date.h"
+#include "records/download_job.h"
 
 namespace pelmo {
 

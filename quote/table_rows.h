@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "app/records/download_job.h"
 #include "base/result.h"
 #include "html/html_node.h"
 #include "quote/page_rows.h"
+#include "records/download_job.h"
 
 namespace pelmo {
 
