@@ -72,8 +72,8 @@ std::string CodesFailedLine(const std::vector<std::string>& failed, std::size_t 
 }
 
 std::string CodesNotDoneLine(const std::vector<std::string>& notDone, std::size_t total) {
-  return "pelmo: interrupted; " + std::to_string(notDone.size()) + " of " +
-         std::to_string(total) + " codes not done:" + Named(notDone);
+  return "pelmo: interrupted; " + std::to_string(notDone.size()) + " of " + std::to_string(total) +
+         " codes not done:" + Named(notDone);
 }
 
 std::string FailedCodeLine(std::string_view code, const std::vector<std::string>& failureLines,

@@ -39,8 +39,8 @@ struct CodeOutcome {
 
 bool IsFolder(const std::string& path) {
   std::error_code error;
-  return std::filesystem::is_directory(std::filesystem::path(std::u8string(path.begin(), path.end())),
-                                       error);
+  return std::filesystem::is_directory(
+      std::filesystem::path(std::u8string(path.begin(), path.end())), error);
 }
 
 std::string OutputPathIn(const std::string& folder, const std::string& code) {
@@ -162,10 +162,12 @@ class CodesRun {
     DownloadJob job = options_;
     job.code = outcome.name;
     job.outputPath = OutputPathIn(options_.outputPath, job.code);
-    CodeLines lines(job.code, display_ != nullptr ? std::function<void(std::string_view)>()
-                                                  : [this](std::string_view bytes) { Write(bytes); });
+    CodeLines lines(
+        job.code, display_ != nullptr ? std::function<void(std::string_view)>()
+                                      : [this](std::string_view bytes) { Write(bytes); });
     {
-      TerminalStream stream = OpenFeedStream([&lines](std::string_view bytes) { lines.Feed(bytes); });
+      TerminalStream stream =
+          OpenFeedStream([&lines](std::string_view bytes) { lines.Feed(bytes); });
       std::FILE* messages = stream ? stream.get() : display_ != nullptr ? nullptr : errors_;
       job.errorStream = messages;
       try {
@@ -227,9 +229,9 @@ class CodesRun {
         failed.push_back(outcome.name);
         exitCode = exitCode != 0 ? exitCode : outcome.exitCode;
         if (display_ != nullptr) {
-          closing += (outcome.refused ? outcome.failureLines.front()
-                                      : FailedCodeLine(outcome.name, outcome.failureLines,
-                                                       outcome.exitCode)) +
+          closing += (outcome.refused
+                          ? outcome.failureLines.front()
+                          : FailedCodeLine(outcome.name, outcome.failureLines, outcome.exitCode)) +
                      "\n";
         }
       }
@@ -285,8 +287,8 @@ int RunCodeList(const DownloadJob& options, const CodesOptions& codes, std::FILE
   std::vector<ListedCode> list;
   Result refused = LoadCodeList(codes.listPath, list);
   if (refused.ok() && !options.outputPath.empty() && !IsFolder(options.outputPath)) {
-    refused = About(Failure(Reason::BadSetting, "not a folder"),
-                    "-o value '" + options.outputPath + "'");
+    refused =
+        About(Failure(Reason::BadSetting, "not a folder"), "-o value '" + options.outputPath + "'");
   }
   if (!refused.ok()) {
     ReportFailure(errors, refused);
