@@ -16,6 +16,9 @@ namespace {
 constexpr std::string_view kHostOption = "--host";
 constexpr std::string_view kHelpOption = "--help";
 constexpr std::string_view kVersionOption = "--version";
+constexpr std::string_view kCodesOption = "--codes";
+constexpr std::string_view kJobsOption = "--jobs";
+constexpr int kMostJobs = 8;
 // Ends the options: every later argument is a plain one, even when it begins with '-'.
 constexpr std::string_view kEndOfOptions = "--";
 constexpr std::string_view kDateFormats = "use YYYY/MM/DD or YYYY-MM-DD";
@@ -33,12 +36,14 @@ struct ParseState {
   bool tab = false;
   bool adjust = false;
   bool margin = false;
+  std::optional<std::string> codesList;
+  int jobs = 1;
 };
 
 // The usage text after a line that says what was wrong.
 CommandLineOutcome Refused(Result refused) {
   const int exitCode = ExitCode(refused);
-  return {CommandLineAction::Usage, exitCode, std::move(refused)};
+  return {CommandLineAction::Usage, exitCode, std::move(refused), {}};
 }
 
 CommandLineOutcome BadArgument(std::string message) {
@@ -49,7 +54,7 @@ CommandLineOutcome BadDate(CommandLineAction action, std::string_view which,
                            std::string_view argument) {
   Result refused = About(Failure(Reason::BadSetting, std::string(kDateFormats)),
                          std::string(which) + " '" + std::string(argument) + "'");
-  return {action, ExitCode(refused), std::move(refused)};
+  return {action, ExitCode(refused), std::move(refused), {}};
 }
 
 // The option letters and the flag each one sets.
@@ -137,15 +142,19 @@ std::optional<CommandLineOutcome> ApplyPlainArgument(std::string_view argument, 
 
 CommandLineOutcome Finish(const ParseState& state, DownloadJob& job) {
   if (state.help) {
-    return {CommandLineAction::Usage, 0, {}};
+    return {CommandLineAction::Usage, 0, {}, {}};
   }
   if (state.version) {
-    return {CommandLineAction::Version, 0, {}};
+    return {CommandLineAction::Version, 0, {}, {}};
   }
-  if (job.code.empty()) {
+  if (state.codesList) {
+    if (state.codeGiven) {
+      return BadArgument("a code cannot be given with --codes");
+    }
+  } else if (job.code.empty()) {
     return BadArgument(state.codeGiven ? "the code is empty" : "no code given");
   }
-  if (job.outputPath.empty()) {
+  if (job.outputPath.empty() && !state.codesList) {
     job.outputPath = DefaultOutputPath(job.code);
   }
   job.tabSeparated = state.tab;
@@ -156,7 +165,47 @@ CommandLineOutcome Finish(const ParseState& state, DownloadJob& job) {
     job.adjust = false;
     job.period = Period::Weekly;
   }
-  return {CommandLineAction::Run, 0, {}};
+  CommandLineOutcome run{CommandLineAction::Run, 0, {}, {}};
+  if (state.codesList) {
+    run.codes = CodesOptions{*state.codesList, state.jobs};
+  }
+  return run;
+}
+
+// The value of the long option `name` at args[i], given as "NAME VALUE" (which moves i on
+// to the value) or "NAME=VALUE"; a refusal when it is the last argument.
+std::optional<CommandLineOutcome> OptionValue(std::span<const std::string_view> args,
+                                              std::size_t& i, std::string_view name,
+                                              std::string_view& value) {
+  if (args[i] == name) {
+    if (i + 1 == args.size()) {
+      return Refused(About(Failure(Reason::MissingValue), std::string(name)));
+    }
+    value = args[++i];
+  } else {
+    value = args[i].substr(name.size() + 1);
+  }
+  return std::nullopt;
+}
+
+std::optional<CommandLineOutcome> ReadCodesOptions(std::span<const std::string_view> args,
+                                                   std::size_t& i, ParseState& state) {
+  const bool codes = args[i] == kCodesOption || args[i].starts_with("--codes=");
+  std::string_view value;
+  if (auto missing = OptionValue(args, i, codes ? kCodesOption : kJobsOption, value)) {
+    return missing;
+  }
+  if (codes) {
+    state.codesList = std::string(value);
+    return std::nullopt;
+  }
+  const bool digit = value.size() == 1 && value[0] >= '1' && value[0] <= '0' + kMostJobs;
+  if (!digit) {
+    return Refused(About(Failure(Reason::BadSetting, "use 1 to " + std::to_string(kMostJobs)),
+                         std::string(kJobsOption) + " value '" + std::string(value) + "'"));
+  }
+  state.jobs = value[0] - '0';
+  return std::nullopt;
 }
 
 // Reads the value of --host at args[i] ("--host VALUE" moves i on to the value) into the
@@ -219,6 +268,9 @@ CommandLineOutcome ParseCommandLine(std::span<const std::string_view> args, Down
       state.version = true;
     } else if (argument == kHostOption || argument.starts_with("--host=")) {
       stop = ReadHost(args, i, job);
+    } else if (argument == kCodesOption || argument.starts_with("--codes=") ||
+               argument == kJobsOption || argument.starts_with("--jobs=")) {
+      stop = ReadCodesOptions(args, i, state);
     } else if (argument.starts_with("--")) {
       stop = BadArgument("unknown option " + std::string(argument));
     } else {

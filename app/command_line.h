@@ -2,6 +2,7 @@
 //
 //   pelmo [-s startdate][-e enddate][-p d|w|m][-o outfile][-t][-a][-z][-h]
 //         [--host [scheme://]host[:port][/prefix]] [--] code
+//   pelmo [options] --codes file [--jobs n]
 //   pelmo --help | --version
 //
 // Option letters may be combined (-ta, -se); an option's value is the next plain argument,
@@ -9,6 +10,7 @@
 // prints nothing: the caller turns the outcome into console output and an exit code.
 #pragma once
 
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -31,12 +33,22 @@ enum class CommandLineAction {
   EndDateError,    // "error!! end date", exit code 1
 };
 
+// Many codes in one run: the list file ("-" for standard input) and how many codes are
+// downloaded at a time.
+struct CodesOptions {
+  std::string listPath;
+  int jobs = 1;
+};
+
 struct CommandLineOutcome {
   CommandLineAction action = CommandLineAction::Run;
   int exitCode = 0;
   // For the standard error (see ReportFailure), before the usage text or after the date
   // error: why an argument was refused. Ok otherwise.
   Result refused;
+  // With --codes; the job then holds the options shared by every code, its output path the
+  // folder given with -o (empty without).
+  std::optional<CodesOptions> codes;
 };
 
 // Reads `args` (without the program name) into `job`. A bad date stops with
@@ -44,7 +56,9 @@ struct CommandLineOutcome {
 // date untouched. The usage text with exit code 1 follows a line that says why: an unknown
 // option ("pelmo: unknown option -x", which stops at once), no code ("pelmo: no code given",
 // "pelmo: the code is empty"), a refused --host value
-// ("pelmo: bad --host value 'ftp://x': only http and https", see CheckHostAddress).
+// ("pelmo: bad --host value 'ftp://x': only http and https", see CheckHostAddress), a
+// --jobs value outside 1 to 8 ("pelmo: bad --jobs value '9': use 1 to 8"), a code given
+// with --codes ("pelmo: a code cannot be given with --codes").
 // "--help" asks for the usage text as -h does and wins over "--version".
 CommandLineOutcome ParseCommandLine(std::span<const std::string_view> args, DownloadJob& job);
 

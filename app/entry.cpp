@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/codes_run.h"
 #include "app/command_line.h"
 #include "app/console/download_for_person.h"
 #include "app/download/download_driver.h"
@@ -38,6 +39,10 @@ int RunJob(std::span<const std::string_view> args, const EntryContext& context) 
       return outcome.exitCode;
     case CommandLineAction::Run:
       break;
+  }
+  if (outcome.codes) {
+    return RunCodeList(job, *outcome.codes, context.errorStream,
+                       [&context] { PrintUsage(context.console, context.versionText); });
   }
   job.errorStream = context.errorStream;
   // Found, read and locked before the first request: an output that cannot be read or

@@ -12,7 +12,7 @@ namespace {
 constexpr std::size_t kVersionTextLimit = 127;
 
 // The lines after the version line.
-constexpr std::array<const char*, 15> kUsageBody = {
+constexpr std::array<const char*, 17> kUsageBody = {
     "",
     "",
     "Usage: pelmo [-s startdate][-e enddate][-p d|w|m][-o outfile][-t][-a] code",
@@ -26,6 +26,8 @@ constexpr std::array<const char*, 15> kUsageBody = {
     "    -z \t\t\toutput outstanding balances of margin trading",
     "    --host host[:port] \tquote service address (default 127.0.0.1:8730)",
     "    --version \t\tprint the version line and exit",
+    "    --codes file \tdownload every code listed in file (- for standard input)",
+    "    --jobs n \t\tcodes downloaded at a time with --codes, 1 to 8 (default 1)",
     "  date format: YYYY/MM/DD ex.2002/04/01",
     "",
 };

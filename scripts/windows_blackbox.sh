@@ -172,6 +172,15 @@ grep -q "page too large" "$work/oversized-page/windows.err" ||
   fail "oversized page: no 'page too large' line: $(head -c 200 "$work/oversized-page/windows.err")"
 compare usage -h
 compare bad-date -s 2002/13/01 7203
+# A list of codes, two at a time, into a folder: the same files, lines and exit code (the
+# refused line makes it 1). The range holds no split, so no code writes a line of its own.
+for side in linux windows; do
+  mkdir -p "$work/codes/$side/out"
+  printf '# portfolio\r\n7203\n\n  6758 \n../x\n9984.t\n' >"$work/codes/$side/codes.txt"
+done
+compare codes -s 2016/01/01 -e 2016/06/30 "${host[@]}" --jobs 2 --codes codes.txt -o out
+grep -q "^pelmo: 1 of 4 codes failed: ../x$" "$work/codes/windows.err" ||
+  fail "codes: no closing line: $(head -c 200 "$work/codes/windows.err")"
 
 # A merge into an earlier file: the second run reads the first one's file and keeps it as
 # the backup.

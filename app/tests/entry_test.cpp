@@ -37,6 +37,8 @@ std::string UsageText(const std::string& versionText) {
          "    -z \t\t\toutput outstanding balances of margin trading\n"
          "    --host host[:port] \tquote service address (default 127.0.0.1:8730)\n"
          "    --version \t\tprint the version line and exit\n"
+         "    --codes file \tdownload every code listed in file (- for standard input)\n"
+         "    --jobs n \t\tcodes downloaded at a time with --codes, 1 to 8 (default 1)\n"
          "  date format: YYYY/MM/DD ex.2002/04/01\n"
          "\n";
 }
@@ -137,6 +139,16 @@ TEST_F(EntryTest, RefusalsNameTheProblem) {
       {{"--version"}, 0, "pelmo 9.9.9.9 (01 Jan 2001)\n", ""},
       {{"--version", "-x"}, 1, usage, "pelmo: unknown option -x\n"},
       {{"--version", "-h"}, 0, usage, ""},
+      {{"--codes", "/nonexistent/codes.txt"},
+       1,
+       usage,
+       "pelmo: cannot read /nonexistent/codes.txt: No such file or directory\n"},
+      {{"--codes"}, 1, usage, "pelmo: --codes needs a value\n"},
+      {{"--codes", "list", "--jobs"}, 1, usage, "pelmo: --jobs needs a value\n"},
+      {{"--jobs", "0", "--codes", "list"}, 1, usage, "pelmo: bad --jobs value '0': use 1 to 8\n"},
+      {{"--codes=list", "--jobs=9"}, 1, usage, "pelmo: bad --jobs value '9': use 1 to 8\n"},
+      {{"--codes", "list", "--jobs", "10"}, 1, usage, "pelmo: bad --jobs value '10': use 1 to 8\n"},
+      {{"--codes", "list", "7203"}, 1, usage, "pelmo: a code cannot be given with --codes\n"},
   };
   for (const auto& c : cases) {
     const std::size_t outBefore = console_.Text().size();

@@ -76,7 +76,8 @@ std::string PelmoUsage() {
 
 TEST(ManPages, PelmoListsTheUsageTextsOptionsAndHelp) {
   const Options usage = UsageOptions(PelmoUsage());
-  EXPECT_EQ(usage, (Options{"-s", "-e", "-p", "-o", "-t", "-a", "-z", "--host", "--version"}));
+  EXPECT_EQ(usage, (Options{"-s", "-e", "-p", "-o", "-t", "-a", "-z", "--host", "--version",
+                            "--codes", "--jobs"}));
   // The usage text does not list the options that print it.
   Options expected = usage;
   expected.insert({"-h", "--help"});
