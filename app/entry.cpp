@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/codes_run.h"
+#include "app/codes/codes_run.h"
 #include "app/command_line.h"
 #include "app/console/download_for_person.h"
 #include "app/download/download_driver.h"

@@ -25,13 +25,14 @@ if [[ -n $unlisted ]]; then
   exit 1
 fi
 # Includes go one way: the folders below app include nothing of it, their tests neither, and
-# the code in app's rooms only rooms below it (output, then download, then console; each may
-# use app's failure messages). Tests in the rooms may include anything.
+# the code in app's rooms only rooms below it (output, then download, then console, then codes;
+# each may use app's failure messages, codes the command line too). Tests in the rooms may include anything.
 include_rules=(
   'base|platform|html|net|dates|records|quote:^$:'
   'app/output:^app/(output/|failure_message\.h):(_test\.cpp|_for_test\.h|_test_util\.h)$'
   'app/download:^app/(output/|download/|failure_message\.h):(_test\.cpp|_for_test\.h)$'
   'app/console:^app/(output/|download/|console/|failure_message\.h):(_test\.cpp|_for_test\.h)$'
+  'app/codes:^app/(output/|download/|console/|codes/|failure_message\.h|command_line\.h):(_test\.cpp|_for_test\.h)$'
 )
 wrong_includes=$(for rule in "${include_rules[@]}"; do
   IFS=: read -r folders allowed tests <<<"$rule"
@@ -42,7 +43,7 @@ wrong_includes=$(for rule in "${include_rules[@]}"; do
     done
 done)
 if [[ -n $wrong_includes ]]; then
-  printf 'includes against the direction app -> console -> download -> output:\n%s\n' \
+  printf 'includes against the direction app -> codes -> console -> download -> output:\n%s\n' \
     "$wrong_includes" >&2
   exit 1
 fi

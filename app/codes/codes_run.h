@@ -8,7 +8,7 @@
 #include <functional>
 
 #include "app/command_line.h"
-#include "app/records/download_job.h"
+#include "records/download_job.h"
 
 namespace pelmo {
 

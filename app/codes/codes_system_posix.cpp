@@ -1,4 +1,4 @@
-#include "app/codes_system.h"
+#include "app/codes/codes_system.h"
 
 #include <signal.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <atomic>
 #include <memory>
 
-#include "app/terminal_fd_sink.h"
+#include "app/console/terminal_fd_sink.h"
 
 namespace pelmo {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/codes_run.h"
+#include "app/codes/codes_run.h"
 
 #include <algorithm>
 #include <atomic>
@@ -8,14 +8,14 @@
 #include <thread>
 #include <vector>
 
-#include "app/codes_list.h"
-#include "app/codes_report.h"
-#include "app/codes_system.h"
-#include "app/download_driver.h"
-#include "app/download_windows.h"
-#include "app/existing_file.h"
+#include "app/codes/codes_list.h"
+#include "app/codes/codes_report.h"
+#include "app/codes/codes_system.h"
+#include "app/download/date_windows.h"
+#include "app/download/download_driver.h"
 #include "app/failure_message.h"
-#include "app/output_target.h"
+#include "app/output/existing_file.h"
+#include "app/output/output_target.h"
 #include "platform/platform.h"
 #include "quote/http_page_source.h"
 #include "quote/page_tree.h"

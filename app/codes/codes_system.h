@@ -6,8 +6,8 @@
 #include <functional>
 #include <string_view>
 
-#include "app/terminal_display.h"
-#include "app/terminal_stream.h"
+#include "app/console/terminal_display.h"
+#include "app/console/terminal_stream.h"
 
 namespace pelmo {
 

@@ -1,5 +1,5 @@
 // The lines of a --codes run: each code's lines prefixed whole, and the closing texts.
-#include "app/codes_report.h"
+#include "app/codes/codes_report.h"
 
 #include <gtest/gtest.h>
 

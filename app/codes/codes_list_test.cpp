@@ -1,5 +1,5 @@
 // The list of a --codes run: what is skipped, trimmed and refused, and the lines named.
-#include "app/codes_list.h"
+#include "app/codes/codes_list.h"
 
 #include <gtest/gtest.h>
 

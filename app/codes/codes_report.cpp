@@ -1,4 +1,4 @@
-#include "app/codes_report.h"
+#include "app/codes/codes_report.h"
 
 namespace pelmo {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/codes_list.h"
+#include "app/codes/codes_list.h"
 
 #include <cerrno>
 #include <cstdio>

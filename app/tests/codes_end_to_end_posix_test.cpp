@@ -17,7 +17,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/test_process.h"
+#include "app/tests/test_process.h"
 
 namespace pelmo {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/codes_system.h"
+#include "app/codes/codes_system.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -8,7 +8,7 @@
 #include <memory>
 #include <thread>
 
-#include "app/console_sink.h"
+#include "app/console/console_sink.h"
 
 namespace pelmo {
 namespace {
