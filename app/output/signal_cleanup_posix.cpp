@@ -16,20 +16,26 @@ namespace {
 
 constexpr int kTerminatingSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
+// A slot is free, taken by a thread that is filling it in, or holding a name to remove.
+enum SlotState : int { kFree, kFilling, kHolding };
+
 struct PendingName {
-  volatile std::sig_atomic_t inUse = 0;
+  // Lock-free, so that the handler may read it; several codes' runs may claim slots at once.
+  std::atomic<int> state{kFree};
   char path[PATH_MAX] = {};
 };
+static_assert(std::atomic<int>::is_always_lock_free);
 
 // A signal handler receives nothing but the signal number, so the names it must clean up
 // can only be found in static storage. This is the program's one piece of mutable global
-// state: fixed buffers, filled before a slot is marked in use, read only by the handler.
-std::array<PendingName, 4> pendingNames;
+// state: fixed buffers, filled before a slot is marked as holding a name, read only by the
+// handler. Enough for every job of a list run to have its temporary names at once.
+std::array<PendingName, 32> pendingNames;
 
 extern "C" void OnTerminatingSignal(int signalNumber) {
   const int savedErrno = errno;
   for (PendingName& pending : pendingNames) {
-    if (pending.inUse != 0) {
+    if (pending.state.load() == kHolding) {
       ::unlink(pending.path);
     }
   }
@@ -84,18 +90,23 @@ SignalsHeldBack::~SignalsHeldBack() {
 
 TemporaryNameForSignals::TemporaryNameForSignals(const std::string& path) : slot_(-1) {
   for (std::size_t i = 0; i < pendingNames.size(); ++i) {
-    if (pendingNames[i].inUse == 0 && CopyName(path, pendingNames[i].path)) {
-      std::atomic_signal_fence(std::memory_order_seq_cst);
-      pendingNames[i].inUse = 1;
-      slot_ = static_cast<int>(i);
+    int expected = kFree;
+    if (!pendingNames[i].state.compare_exchange_strong(expected, kFilling)) {
+      continue;
+    }
+    if (!CopyName(path, pendingNames[i].path)) {
+      pendingNames[i].state.store(kFree);
       return;
     }
+    pendingNames[i].state.store(kHolding);
+    slot_ = static_cast<int>(i);
+    return;
   }
 }
 
 TemporaryNameForSignals::~TemporaryNameForSignals() {
   if (slot_ >= 0) {
-    pendingNames[static_cast<std::size_t>(slot_)].inUse = 0;
+    pendingNames[static_cast<std::size_t>(slot_)].state.store(kFree);
   }
 }
 
