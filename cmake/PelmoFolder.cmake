@@ -56,6 +56,9 @@ function(pelmo_folder_library)
     # The code under test is built as the program is; the tests' own code, mostly what the
     # test macros expand to, needs no more than -O1, which halves its compile time.
     target_compile_options(${ARG_NAME}_tests PRIVATE $<$<CONFIG:Release>:-O1>)
+    # Every test file includes GoogleTest: parsed once per test program instead of once per
+    # file, which takes about a third off the tests' compile time in the sanitizer build.
+    target_precompile_headers(${ARG_NAME}_tests PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
     gtest_discover_tests(${ARG_NAME}_tests DISCOVERY_TIMEOUT ${PELMO_DISCOVERY_TIMEOUT}
                          PROPERTIES ENVIRONMENT "PELMO_BUILD_DIR=${PROJECT_BINARY_DIR}")
   endif()
