@@ -58,7 +58,10 @@ function(pelmo_folder_library)
     target_compile_options(${ARG_NAME}_tests PRIVATE $<$<CONFIG:Release>:-O1>)
     # Every test file includes GoogleTest: parsed once per test program instead of once per
     # file, which takes about a third off the tests' compile time in the sanitizer build.
-    target_precompile_headers(${ARG_NAME}_tests PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
+    # Only with clang: g++ 12 then warns of string copies out of bounds that are not.
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+      target_precompile_headers(${ARG_NAME}_tests PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
+    endif()
     gtest_discover_tests(${ARG_NAME}_tests DISCOVERY_TIMEOUT ${PELMO_DISCOVERY_TIMEOUT}
                          PROPERTIES ENVIRONMENT "PELMO_BUILD_DIR=${PROJECT_BINARY_DIR}")
   endif()
