@@ -45,13 +45,8 @@ int RunJob(std::span<const std::string_view> args, const EntryContext& context) 
                        [&context] { PrintUsage(context.console, context.versionText); });
   }
   job.errorStream = context.errorStream;
-  // Found, read and locked before the first request: an output that cannot be read or
-  // written, or that another run holds, stops the run before anything is fetched.
   OutputTarget output;
-  Result found = OutputTarget::Open(job.outputPath, output);
-  if (found.ok()) {
-    found = ReadExistingFile(job, output);
-  }
+  const Result found = OpenAndReadOutput(job, output);
   if (!found.ok()) {
     ReportFailure(context.errorStream, found);
     return ExitCode(found);

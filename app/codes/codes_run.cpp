@@ -191,10 +191,7 @@ class CodesRun {
   // request.
   static int Download(DownloadJob& job, JobPages& pages, std::FILE* messages) {
     OutputTarget output;
-    Result found = OutputTarget::Open(job.outputPath, output);
-    if (found.ok()) {
-      found = ReadExistingFile(job, output);
-    }
+    const Result found = OpenAndReadOutput(job, output);
     if (!found.ok()) {
       ReportFailure(messages, found);
       return ExitCode(found);

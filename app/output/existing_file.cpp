@@ -105,4 +105,12 @@ Result ReadExistingFile(DownloadJob& job, const OutputTarget& target) {
   return ReadOpened(stream, target.path(), job);
 }
 
+Result OpenAndReadOutput(DownloadJob& job, OutputTarget& target) {
+  Result found = OutputTarget::Open(job.outputPath, target);
+  if (found.ok()) {
+    found = ReadExistingFile(job, target);
+  }
+  return found;
+}
+
 }  // namespace pelmo

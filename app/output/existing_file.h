@@ -32,4 +32,8 @@ Result ReadStoredRows(std::string_view text, const std::string& path, DownloadJo
 // read, as a "cannot read" result, or on a line that is not a dated row.
 Result ReadExistingFile(DownloadJob& job, const OutputTarget& target);
 
+// The output found, locked and read, before the first request: an output that cannot be read
+// or written, or that another run holds, stops its run before anything is fetched.
+Result OpenAndReadOutput(DownloadJob& job, OutputTarget& target);
+
 }  // namespace pelmo
