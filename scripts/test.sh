@@ -40,11 +40,12 @@ windows_stage() {
   "$wineserver" -p || true
   trap '"$wineserver" -k || true' EXIT
   scripts/wine_run.sh "$WINEPREFIX" wineboot --init
-  # Now and then a Windows test program under Wine finishes its tests and then never exits.
+  # Now and then Wine fails to start a Windows test program (no output at all), or the program
+  # finishes its tests and then never exits.
   # Such a test is stopped after a minute and run again; a test that really hangs hangs
   # every time and fails.
   test_timeout=60
-  test_options=(--repeat after-timeout:3)
+  test_options=(--repeat until-pass:3)
   build_and_test "$dir" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
     -DCMAKE_BUILD_TYPE=Release -DPELMO_WERROR=ON -DPELMO_LINUX_BUILD_DIR="$PWD/build/release"
   "$wineserver" -k || true
